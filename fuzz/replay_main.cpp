@@ -1,0 +1,48 @@
+// Replays a fuzz corpus without libFuzzer: every file named on the command
+// line, or found in a folder named there, goes through the target once.
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+
+namespace {
+
+int ReplayFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    std::fprintf(stderr, "cannot read %s\n", path.c_str());
+    return 1;
+  }
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int failures = 0;
+  int replayed = 0;
+  for (int i = 1; i < argc; ++i) {
+    const std::filesystem::path path(argv[i]);
+    if (std::filesystem::is_directory(path)) {
+      for (const auto& entry : std::filesystem::directory_iterator(path)) {
+        if (entry.is_regular_file()) {
+          failures += ReplayFile(entry.path());
+          ++replayed;
+        }
+      }
+    } else if (std::filesystem::exists(path)) {
+      failures += ReplayFile(path);
+      ++replayed;
+    }
+  }
+  // Empty input is a valid case for every target as well.
+  LLVMFuzzerTestOneInput(nullptr, 0);
+  std::printf("replayed %d inputs\n", replayed);
+  return failures == 0 ? 0 : 1;
+}

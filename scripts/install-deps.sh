@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, testing and benchmarking TAVIX
+# Photo needs. Safe to run again: packages already present are skipped.
+set -euo pipefail
+
+packages=(
+  # toolchain and test frameworks
+  cmake g++ make clang libclang-rt-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  # image libraries behind the JPEG, TIFF and GIF adapters
+  libjpeg-dev libtiff-dev libgif-dev libpng-dev zlib1g-dev
+  # the application's user interface
+  qt6-base-dev
+  # independent tools that make and check test fixtures
+  imagemagick netpbm libjpeg-turbo-progs
+  # peer codecs and real photographs for the benchmarks
+  libopenjp2-tools python3-skimage
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed"; then
+    missing+=("$package")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: all packages present"
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
