@@ -48,8 +48,13 @@ int CDib::LoadPackedDib(const void* pPacked, void* hGlobal, int nSize) {
 
   // Header and table into an owned block; a top-down block is turned the
   // right way up as its rows are copied below.
+  // The owned block always has room for every index the depth can address,
+  // so a short table reads as black rather than past the block.
   const bool topDown = header.biHeight < 0;
-  if (!AllocHeader(static_cast<size_t>(headerBytes))) return DIB_ERR_MEMORY;
+  const uint64_t addressable = header.biBitCount <= 8 ? (uint64_t{1} << header.biBitCount) : 0;
+  if (!AllocHeader(static_cast<size_t>(kBitmapInfoHeaderSize + 4 * std::max(entries, addressable)))) {
+    return DIB_ERR_MEMORY;
+  }
   std::memcpy(m_pBMI, packed, static_cast<size_t>(headerBytes));
   if (topDown) header.biHeight = -header.biHeight;
   WriteInfoHeader(header, m_pBMI);

@@ -53,7 +53,10 @@ namespace {
 uint32_t DibPixel(const BYTE* bits, const BITMAPINFO* info, size_t stride, int x, int row) {
   const BITMAPINFOHEADER& h = info->bmiHeader;
   const BYTE* line = bits + stride * static_cast<size_t>(row);
-  auto fromTable = [&](unsigned index) {
+  // Indices beyond the table draw black, as a screen device does.
+  const unsigned tableSize = h.biClrUsed ? h.biClrUsed : (1u << h.biBitCount);
+  auto fromTable = [&](unsigned index) -> uint32_t {
+    if (index >= tableSize) return 0;
     const RGBQUAD& q = info->bmiColors[index];
     return (static_cast<uint32_t>(q.rgbRed) << 16) | (static_cast<uint32_t>(q.rgbGreen) << 8) | q.rgbBlue;
   };

@@ -163,3 +163,19 @@ TEST(ResourceBitmap, KeepsItsDepthAndClassification) {
   EXPECT_EQ(truncated.LoadResourceBitmap(colour.data(), colour.size() - 1, nullptr), 0);
   EXPECT_EQ(truncated.LoadResourceBitmap(nullptr, 0, nullptr), 0);
 }
+
+TEST(PackedDib, ShortTableNeverLetsIndicesReadPastIt) {
+  PackedDib block(4, 1, 8, 2);
+  block.table()[0] = RGBQUAD{9, 9, 9, 0};
+  block.table()[1] = RGBQUAD{7, 7, 7, 0};
+  const BYTE indices[4] = {0, 1, 200, 255};
+  std::memcpy(block.bits(), indices, 4);
+  CDib dib;
+  ASSERT_EQ(dib.LoadPackedDib(block.bytes.data(), nullptr, block.size()), DIB_OK);
+  EXPECT_EQ(dib.m_nColorType, DibGrey);
+  ASSERT_TRUE(dib.MakePixels());
+  EXPECT_EQ(dib.GetPixels()[0], 9);
+  EXPECT_EQ(dib.GetPixels()[1], 7);
+  EXPECT_EQ(dib.GetPixels()[2], 0);  // no such entry
+  EXPECT_EQ(dib.GetPixels()[3], 0);
+}
