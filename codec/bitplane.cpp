@@ -1,0 +1,398 @@
+#include "codec/bitplane.h"
+
+#include <algorithm>
+#include <bit>
+#include <new>
+
+#include "codec/TavixLib.h"
+#include "codec/arith.h"
+#include "codec/bitplane_layout.h"
+#include "codec/bitplane_passes.h"
+
+namespace tavix {
+
+using namespace embedded;
+
+namespace {
+
+// Thrown inside the coding passes and caught at the edge of EncodePlanes /
+// PlaneDecoder::Run; never leaves this file.
+struct BudgetReached {};
+struct EndOfData {};
+struct Aborted {};
+
+constexpr size_t kLookaheadBytes = 4;  // bytes the decoder reads before its first symbol
+
+// Counts the work done (as a fraction of the whole) stripe by stripe.
+struct WorkMeter {
+  double done = 0;
+  double scale = 0;  // fraction per coefficient in the current pass
+  void Begin(const Channel& channel, const PassUnit& unit, double doneBefore) {
+    double coefficients = 1;
+    for (int b = unit.bandBegin; b < unit.bandEnd; ++b)
+      coefficients += static_cast<double>(channel.bands[b].width) * channel.bands[b].height;
+    scale = unit.weight / coefficients;
+    done = doneBefore;
+  }
+};
+
+struct EncoderIo {
+  static constexpr bool kDecoding = false;
+  ArithmeticEncoder coder;
+  size_t shiftLimit;  // the last symbol a prefix of the budget still decodes
+  size_t bodyBudget;
+  WorkMeter meter;
+  const std::function<bool(double)>* progress = nullptr;
+  double reported = 0;
+
+  EncoderIo(std::vector<uint8_t>& out, size_t budget)
+      : coder(out), shiftLimit(budget >= kLookaheadBytes ? budget - kLookaheadBytes : 0), bodyBudget(budget) {
+    if (budget < kLookaheadBytes) m_nothing = true;
+  }
+  int Bit(BitModel& model, int bit) {
+    Check();
+    coder.Encode(model, bit);
+    return bit;
+  }
+  int Raw(int bit) {
+    Check();
+    coder.EncodeRaw(bit);
+    return bit;
+  }
+  // Reports progress about once per percent; throws Aborted when told to stop.
+  void Advance(int coefficients) {
+    meter.done += coefficients * meter.scale;
+    if (!progress || !*progress) return;
+    double fraction = meter.done;
+    if (bodyBudget != SIZE_MAX && bodyBudget > 0)
+      fraction = std::max(fraction, static_cast<double>(coder.Shifts()) / static_cast<double>(bodyBudget));
+    fraction = std::min(fraction, 1.0);
+    if (fraction - reported < 0.01) return;
+    reported = fraction;
+    if (!(*progress)(fraction)) throw Aborted{};
+  }
+
+private:
+  void Check() const {
+    if (m_nothing || coder.Shifts() > shiftLimit) throw BudgetReached{};
+  }
+  bool m_nothing = false;
+};
+
+uint32_t Magnitude(int32_t value) {
+  return value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
+}
+
+int PlanesFor(uint32_t allBits) { return std::bit_width(allBits); }
+
+void LoadChannel(const CoefficientPlane& plane, Channel& channel) {
+  channel.width = plane.width;
+  channel.height = plane.height;
+  channel.levels = plane.levels;
+  channel.bands = MakeBands(plane.width, plane.height, plane.levels);
+  AllocateBands(channel, false);
+  uint32_t channelBits = 0;
+  for (Band& band : channel.bands) {
+    for (int y = 0; y < band.height; ++y) {
+      const int32_t* row = plane.data.data() + static_cast<size_t>(band.y0 + y) * plane.width + band.x0;
+      for (int x = 0; x < band.width; ++x) {
+        const uint32_t mag = Magnitude(row[x]);
+        band.magnitude[static_cast<size_t>(y) * band.width + x] = mag;
+        band.allBits |= mag;
+        band.segmentBits[static_cast<size_t>(y / kStripeHeight) * band.segmentColumns + x / kSegmentWidth] |= mag;
+        if (row[x] < 0) band.flags[band.FlagIndex(x, y)] = kNegative;
+      }
+    }
+    channelBits |= band.allBits;
+  }
+  channel.topPlanes = PlanesFor(channelBits);
+}
+
+// The plane with the largest share may always use the rest of the budget,
+// so the budget fills; the others stop coding once their share is used.
+void SetByteCaps(std::vector<Channel>& channels, const EncodeSettings& settings, size_t bodyBudget) {
+  if (settings.byteBudget == SIZE_MAX || settings.planeShare.size() != channels.size()) return;
+  size_t largest = 0;
+  for (size_t c = 1; c < channels.size(); ++c)
+    if (settings.planeShare[c] > settings.planeShare[largest]) largest = c;
+  for (size_t c = 0; c < channels.size(); ++c) {
+    if (c == largest) continue;
+    double share = settings.planeShare[c];
+    if (!(share > 0)) share = 0;  // also NaN
+    share = std::min(share, 1.0);
+    // Caps travel as varints of at most 5 bytes.
+    channels[c].byteCap = std::min(static_cast<size_t>(share * static_cast<double>(bodyBudget)), size_t{1} << 34);
+  }
+}
+
+int EncodeBody(std::vector<Channel>& channels, const std::vector<PassUnit>& schedule, const EncodeSettings& settings,
+               size_t bodyBudget, std::vector<uint8_t>& body) {
+  EncoderIo io(body, bodyBudget);
+  io.progress = &settings.progress;
+  double done = 0;
+  try {
+    for (const PassUnit& unit : schedule) {
+      Channel& channel = channels[unit.channel];
+      if (channel.bytesUsed < channel.byteCap) {
+        const size_t before = io.coder.Shifts();
+        io.meter.Begin(channel, unit, done);
+        passes::CodeUnit(io, channel, unit);
+        channel.bytesUsed += io.coder.Shifts() - before;
+      }
+      done += unit.weight;
+      io.meter.done = done;
+      io.Advance(0);
+    }
+  } catch (const BudgetReached&) {
+  } catch (const Aborted&) {
+    return TX_ERR_ABORTED;
+  }
+  io.coder.Flush();
+  if (body.size() > bodyBudget) body.resize(bodyBudget);
+  return TX_OK;
+}
+
+}  // namespace
+
+int EncodePlanes(const std::vector<CoefficientPlane>& planes, const EncodeSettings& settings,
+                 std::vector<uint8_t>& out) {
+  out.clear();
+  if (planes.empty() || planes.size() > static_cast<size_t>(kMaxBodyPlanes)) return TX_ERR_ARGUMENT;
+  if (settings.layer != CodingLayer::Standard && settings.layer != CodingLayer::Fast &&
+      settings.layer != CodingLayer::FastResolution)
+    return TX_ERR_ARGUMENT;
+  for (const CoefficientPlane& plane : planes)
+    if (!ValidShape(plane) || plane.data.size() != static_cast<size_t>(plane.width) * plane.height)
+      return TX_ERR_ARGUMENT;
+  try {
+    std::vector<Channel> channels(planes.size());
+    for (size_t c = 0; c < planes.size(); ++c) LoadChannel(planes[c], channels[c]);
+    // The preamble's size depends on the caps it carries, the caps on the
+    // room left after the preamble: size it without caps first.
+    const size_t budget = settings.byteBudget;
+    std::vector<uint8_t> preamble;
+    WritePreamble(channels, settings.layer, 0, preamble);
+    size_t bodyBudget = SIZE_MAX;
+    int resolutionFloor = 0;
+    if (budget != SIZE_MAX) {
+      bodyBudget = budget > preamble.size() ? budget - preamble.size() : 0;
+      SetByteCaps(channels, settings, bodyBudget);
+      if (settings.layer == CodingLayer::FastResolution)
+        resolutionFloor = EstimateResolutionFloor(channels, bodyBudget);
+      preamble.clear();
+      WritePreamble(channels, settings.layer, resolutionFloor, preamble);
+      bodyBudget = budget > preamble.size() ? budget - preamble.size() : 0;
+    }
+    if (budget != SIZE_MAX && budget < preamble.size()) {
+      // Too small for anything: a prefix of the preamble decodes to zeros.
+      out.assign(preamble.begin(), preamble.begin() + static_cast<ptrdiff_t>(budget));
+      return TX_OK;
+    }
+    const std::vector<PassUnit> schedule = MakeSchedule(channels, settings.layer, resolutionFloor);
+    std::vector<uint8_t> body;
+    const int result = EncodeBody(channels, schedule, settings, bodyBudget, body);
+    if (result != TX_OK) return result;
+    out = std::move(preamble);
+    out.insert(out.end(), body.begin(), body.end());
+    if (settings.progress && !settings.progress(1.0)) {
+      out.clear();
+      return TX_ERR_ABORTED;
+    }
+    return TX_OK;
+  } catch (const std::bad_alloc&) {
+    out.clear();
+    return TX_ERR_MEMORY;
+  }
+}
+
+// ------------------------------------------------------------------ decoder
+
+namespace {
+
+class PullSource {
+public:
+  explicit PullSource(ByteSource& source) : m_source(source) {}
+  bool Next(uint8_t& byte) {
+    if (m_error != 0 || m_ended) return false;
+    const int result = m_source.NextByte(byte);
+    if (result > 0) {
+      ++m_consumed;
+      return true;
+    }
+    if (result < 0) m_error = result;
+    else m_ended = true;
+    return false;
+  }
+  int Error() const { return m_error; }
+  size_t Consumed() const { return m_consumed; }
+
+private:
+  ByteSource& m_source;
+  int m_error = 0;
+  bool m_ended = false;
+  size_t m_consumed = 0;
+};
+
+struct DecoderIo {
+  static constexpr bool kDecoding = true;
+  ArithmeticDecoder<PullSource> coder;
+  WorkMeter meter;
+  explicit DecoderIo(PullSource& source) : coder(source) {}
+  void Advance(int coefficients) { meter.done += coefficients * meter.scale; }
+  int Bit(BitModel& model, int) {
+    if (coder.Exhausted()) throw EndOfData{};
+    return coder.Decode(model);
+  }
+  int Raw(int) {
+    if (coder.Exhausted()) throw EndOfData{};
+    return coder.DecodeRaw();
+  }
+};
+
+enum class PreambleResult { Ok, Ended, Corrupt };
+
+}  // namespace
+
+struct PlaneDecoder::State {
+  std::vector<CoefficientPlane> shapes;
+  CodingLayer layer;
+  bool shapesValid = true;
+  bool outOfMemory = false;
+  std::vector<Channel> channels;
+  std::vector<PassUnit> schedule;
+  int resolutionFloor = 0;
+  int passesDone = 0;
+  double fractionDone = 0;
+  const WorkMeter* liveMeter = nullptr;  // inside Run: progress within the current pass
+  bool ran = false;
+
+  PreambleResult ReadPreamble(PullSource& source);
+};
+
+PreambleResult PlaneDecoder::State::ReadPreamble(PullSource& source) {
+  uint8_t byte = 0;
+  if (!source.Next(byte)) return PreambleResult::Ended;
+  if ((byte >> 4) != static_cast<int>(layer) || (byte & 15) != static_cast<int>(channels.size()))
+    return PreambleResult::Corrupt;
+  if (!source.Next(byte)) return PreambleResult::Ended;
+  if (byte > kMaxCodedBitPlanes || (byte != 0 && layer != CodingLayer::FastResolution)) return PreambleResult::Corrupt;
+  resolutionFloor = byte;
+  for (Channel& channel : channels) {
+    if (!source.Next(byte)) return PreambleResult::Ended;
+    if (byte > kMaxCodedBitPlanes) return PreambleResult::Corrupt;
+    channel.topPlanes = byte;
+    uint64_t cap = 0;
+    for (int shift = 0;; shift += 7) {
+      if (shift > 35) return PreambleResult::Corrupt;
+      if (!source.Next(byte)) return PreambleResult::Ended;
+      cap |= static_cast<uint64_t>(byte & 0x7F) << shift;
+      if (!(byte & 0x80)) break;
+    }
+    channel.byteCap = cap == 0 ? SIZE_MAX : static_cast<size_t>(cap - 1);
+  }
+  return PreambleResult::Ok;
+}
+
+PlaneDecoder::PlaneDecoder(std::vector<CoefficientPlane> shapes, CodingLayer layer) : m_state(new State) {
+  m_state->shapes = std::move(shapes);
+  m_state->layer = layer;
+  const size_t count = m_state->shapes.size();
+  m_state->shapesValid = count >= 1 && count <= static_cast<size_t>(kMaxBodyPlanes);
+  for (const CoefficientPlane& shape : m_state->shapes)
+    if (!ValidShape(shape)) m_state->shapesValid = false;
+  if (!m_state->shapesValid) return;
+  try {
+    m_state->channels.resize(count);
+    for (size_t c = 0; c < count; ++c) {
+      Channel& channel = m_state->channels[c];
+      const CoefficientPlane& shape = m_state->shapes[c];
+      channel.width = shape.width;
+      channel.height = shape.height;
+      channel.levels = shape.levels;
+      channel.bands = MakeBands(shape.width, shape.height, shape.levels);
+      AllocateBands(channel, true);
+    }
+  } catch (const std::bad_alloc&) {
+    m_state->channels.clear();
+    m_state->outOfMemory = true;
+  }
+}
+
+PlaneDecoder::~PlaneDecoder() { delete m_state; }
+
+int PlaneDecoder::Run(ByteSource& byteSource, const std::function<PassAction(size_t)>& atPassEnd) {
+  State& s = *m_state;
+  if (!s.shapesValid) return TX_ERR_ARGUMENT;
+  if (s.outOfMemory) return TX_ERR_MEMORY;
+  if (s.ran) return TX_ERR_ARGUMENT;
+  s.ran = true;
+  PullSource source(byteSource);
+  const PreambleResult preamble = s.ReadPreamble(source);
+  if (preamble == PreambleResult::Corrupt) return TX_ERR_CORRUPT;
+  if (preamble == PreambleResult::Ended) return source.Error();
+  try {
+    s.schedule = MakeSchedule(s.channels, s.layer, s.resolutionFloor);
+    DecoderIo io(source);
+    struct MeterGuard {
+      const WorkMeter*& slot;
+      ~MeterGuard() { slot = nullptr; }
+    } guard{s.liveMeter};
+    s.liveMeter = &io.meter;
+    io.coder.Start();
+    for (const PassUnit& unit : s.schedule) {
+      Channel& channel = s.channels[unit.channel];
+      if (channel.bytesUsed < channel.byteCap) {
+        const size_t before = io.coder.Shifts();
+        io.meter.Begin(channel, unit, s.fractionDone);
+        passes::CodeUnit(io, channel, unit);
+        channel.bytesUsed += io.coder.Shifts() - before;
+      }
+      ++s.passesDone;
+      s.fractionDone += unit.weight;
+      if (atPassEnd && atPassEnd(source.Consumed()) == PassAction::Stop) break;
+    }
+  } catch (const EndOfData&) {
+  } catch (const std::bad_alloc&) {
+    return TX_ERR_MEMORY;
+  }
+  if (s.passesDone == static_cast<int>(s.schedule.size())) s.fractionDone = 1.0;
+  return source.Error();
+}
+
+void PlaneDecoder::Reconstruct(std::vector<CoefficientPlane>& out) const {
+  const State& s = *m_state;
+  out.resize(s.shapes.size());
+  for (size_t c = 0; c < s.shapes.size(); ++c) {
+    CoefficientPlane& plane = out[c];
+    plane.width = s.shapes[c].width;
+    plane.height = s.shapes[c].height;
+    plane.levels = s.shapes[c].levels;
+    plane.data.assign(static_cast<size_t>(std::max(0, plane.width)) * std::max(0, plane.height), 0);
+    if (c >= s.channels.size()) continue;
+    for (const Band& band : s.channels[c].bands) {
+      for (int y = 0; y < band.height; ++y) {
+        int32_t* row = plane.data.data() + static_cast<size_t>(band.y0 + y) * plane.width + band.x0;
+        for (int x = 0; x < band.width; ++x) {
+          const uint8_t f = band.flags[band.FlagIndex(x, y)];
+          if (!(f & kSignificant)) continue;
+          const size_t mi = static_cast<size_t>(y) * band.width + x;
+          const int low = band.lowestPlane[mi];
+          // Mid-point of the interval the received bits leave open.
+          int64_t value = band.magnitude[mi];
+          if (low > 0) value += int64_t{1} << (low - 1);
+          if (f & kNegative) value = -value;
+          row[x] = static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
+        }
+      }
+    }
+  }
+}
+
+double PlaneDecoder::FractionDone() const {
+  const State& s = *m_state;
+  return s.liveMeter ? std::max(s.fractionDone, std::min(s.liveMeter->done, 1.0)) : s.fractionDone;
+}
+
+int PlaneDecoder::PassesDone() const { return m_state->passesDone; }
+
+}  // namespace tavix

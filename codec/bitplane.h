@@ -1,0 +1,93 @@
+// The embedded coder: turns planes of quantised integer wavelet
+// coefficients into one embedded byte stream, and back.
+//
+// Embedded means that every prefix of the stream decodes: the decoder stops
+// wherever the bytes end and reconstructs each coefficient from the bit
+// planes it has received (mid-point of the remaining interval). All planes of
+// an image share one stream, coded in an order fixed by the layer, so the
+// decoder can follow it while the bytes arrive.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace tavix {
+
+// One plane of quantised coefficients in the Mallat layout of transform.h
+// (`levels` levels, LL band top-left), row-major, `width` samples per row.
+struct CoefficientPlane {
+  int width = 0;
+  int height = 0;
+  int levels = 0;
+  std::vector<int32_t> data;  // width * height
+};
+
+enum class CodingLayer : int {
+  Standard = 1,        // context-modelled arithmetic coding, quality order
+  Fast = 2,            // faster coding, still quality order
+  FastResolution = 3,  // fast coding, coarse resolutions complete first
+};
+
+struct EncodeSettings {
+  CodingLayer layer = CodingLayer::Standard;
+  // Largest number of bytes the coded stream may take; SIZE_MAX codes every
+  // bit plane (quality and lossless modes). The stream is cut so that it
+  // never exceeds the budget.
+  size_t byteBudget = SIZE_MAX;
+  // Share of the budget for each plane (same count as the planes, summing to
+  // 1); empty means no per-plane limit.
+  std::vector<double> planeShare;
+  // Called with the fraction done now and then (about once per percent);
+  // returning false stops encoding (the result is then TX_ERR_ABORTED).
+  std::function<bool(double)> progress;
+};
+
+// Encodes `planes` into `out` (which it replaces). Returns 0 or a negative
+// TX_ERR_* code.
+int EncodePlanes(const std::vector<CoefficientPlane>& planes, const EncodeSettings& settings,
+                 std::vector<uint8_t>& out);
+
+// Pulls the coded bytes. Returns 1 with a byte, 0 at the end of the data, or
+// a negative TX_ERR_* code to abort (the decoder returns it unchanged).
+class ByteSource {
+public:
+  virtual ~ByteSource() = default;
+  virtual int NextByte(uint8_t& byte) = 0;
+};
+
+// What the decoder should do at a pass boundary.
+enum class PassAction { Continue, Stop };
+
+class PlaneDecoder {
+public:
+  // `planes` give each plane's width, height and levels (data is resized and
+  // zeroed). The layer must be the one the stream was coded with.
+  PlaneDecoder(std::vector<CoefficientPlane> shapes, CodingLayer layer);
+  ~PlaneDecoder();
+  PlaneDecoder(const PlaneDecoder&) = delete;
+  PlaneDecoder& operator=(const PlaneDecoder&) = delete;
+
+  // Decodes until the source ends, an error, or the callback says Stop.
+  // The callback runs after each complete coding pass with the number of
+  // bytes consumed so far. Returns 0 (also when the data simply end early:
+  // a prefix is a valid stream), TX_ERR_CORRUPT for impossible data, or the
+  // source's negative code.
+  int Run(ByteSource& source, const std::function<PassAction(size_t bytesConsumed)>& atPassEnd);
+
+  // Current best coefficients of every plane. May be called at any time,
+  // also from inside ByteSource::NextByte while Run waits for bytes (on the
+  // thread that runs Run; from another thread only while Run is not running).
+  void Reconstruct(std::vector<CoefficientPlane>& out) const;
+  // Fraction 0..1 of the coding passes completed (for progress).
+  double FractionDone() const;
+  // Number of complete passes so far; 0 means nothing to preview yet.
+  int PassesDone() const;
+
+private:
+  struct State;
+  State* m_state;
+};
+
+}  // namespace tavix
