@@ -1,0 +1,168 @@
+#include "codec/colour.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "codec/stream.h"
+
+namespace tavix {
+namespace {
+
+int ReadSample(const uint8_t* p, const PixelFormat& f) {
+  if (f.bytesPerSample == 1) return *p;
+  if (f.isSigned) {
+    int16_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+  }
+  uint16_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+void WriteSample(uint8_t* p, const PixelFormat& f, int value) {
+  value = std::clamp(value, f.MinSample(), f.MaxSample());
+  if (f.bytesPerSample == 1) {
+    *p = static_cast<uint8_t>(value);
+  } else if (f.isSigned) {
+    const int16_t v = static_cast<int16_t>(value);
+    std::memcpy(p, &v, sizeof v);
+  } else {
+    const uint16_t v = static_cast<uint16_t>(value);
+    std::memcpy(p, &v, sizeof v);
+  }
+}
+
+// Round to nearest for the float path; lrintf is fast and exact enough.
+int RoundToInt(float v) {
+  if (!(v > -2.0e9f)) return -2000000000;
+  if (!(v < 2.0e9f)) return 2000000000;
+  return static_cast<int>(std::lrintf(v));
+}
+
+template <typename Sample>
+void ResizePlanes(std::vector<Plane<Sample>>& planes, const PixelFormat& f) {
+  planes.resize(f.planes);
+  for (auto& plane : planes) plane.Resize(f.width, f.height);
+}
+
+const uint8_t* RowOf(const void* pixels, const PixelFormat& f, int y) {
+  return static_cast<const uint8_t*>(pixels) + static_cast<ptrdiff_t>(y) * f.rowBytes;
+}
+uint8_t* RowOf(void* pixels, const PixelFormat& f, int y) {
+  return static_cast<uint8_t*>(pixels) + static_cast<ptrdiff_t>(y) * f.rowBytes;
+}
+
+}  // namespace
+
+int PixelFormat::MinSample() const { return isSigned ? -32768 : 0; }
+int PixelFormat::MaxSample() const { return bytesPerSample == 1 ? 255 : (isSigned ? 32767 : 65535); }
+int PixelFormat::LevelShift() const { return isSigned ? 0 : (bytesPerSample == 1 ? 128 : 32768); }
+
+bool FormatForColorType(int colorType, int width, int height, long rowBytes, PixelFormat& format) {
+  const int bits = BitsPerSample(colorType);
+  const int planes = PlaneCount(colorType);
+  if (bits < 0 || planes < 0) return false;
+  format.width = width;
+  format.height = height;
+  format.planes = planes;
+  format.bytesPerSample = bits / 8;
+  format.isSigned = colorType == TXcolorGrey16;
+  format.rowBytes = rowBytes;
+  return true;
+}
+
+void PixelsToPlanes(const void* pixels, const PixelFormat& f, std::vector<Plane<float>>& planes) {
+  ResizePlanes(planes, f);
+  const int stride = f.planes * f.bytesPerSample;
+  const float shift = static_cast<float>(f.LevelShift());
+  for (int y = 0; y < f.height; ++y) {
+    const uint8_t* p = RowOf(pixels, f, y);
+    const size_t base = static_cast<size_t>(y) * f.width;
+    for (int x = 0; x < f.width; ++x, p += stride) {
+      if (f.planes == 1) {
+        planes[0].data[base + x] = static_cast<float>(ReadSample(p, f)) - shift;
+        continue;
+      }
+      const float r = static_cast<float>(ReadSample(p, f));
+      const float g = static_cast<float>(ReadSample(p + f.bytesPerSample, f));
+      const float b = static_cast<float>(ReadSample(p + 2 * f.bytesPerSample, f));
+      planes[0].data[base + x] = 0.299f * r + 0.587f * g + 0.114f * b - shift;
+      planes[1].data[base + x] = -0.168736f * r - 0.331264f * g + 0.5f * b;
+      planes[2].data[base + x] = 0.5f * r - 0.418688f * g - 0.081312f * b;
+    }
+  }
+}
+
+void PlanesToPixels(const std::vector<Plane<float>>& planes, const PixelFormat& f, void* pixels) {
+  const int stride = f.planes * f.bytesPerSample;
+  const float shift = static_cast<float>(f.LevelShift());
+  for (int y = 0; y < f.height; ++y) {
+    uint8_t* p = RowOf(pixels, f, y);
+    const size_t base = static_cast<size_t>(y) * f.width;
+    for (int x = 0; x < f.width; ++x, p += stride) {
+      const float lum = planes[0].data[base + x] + shift;
+      if (f.planes == 1) {
+        WriteSample(p, f, RoundToInt(lum));
+        continue;
+      }
+      const float cb = planes[1].data[base + x];
+      const float cr = planes[2].data[base + x];
+      WriteSample(p, f, RoundToInt(lum + 1.402f * cr));
+      WriteSample(p + f.bytesPerSample, f, RoundToInt(lum - 0.344136f * cb - 0.714136f * cr));
+      WriteSample(p + 2 * f.bytesPerSample, f, RoundToInt(lum + 1.772f * cb));
+    }
+  }
+}
+
+// Floor division by 4 of a possibly negative sum (an arithmetic shift).
+static int FloorQuarter(int v) { return v >> 2; }
+
+void PixelsToPlanes(const void* pixels, const PixelFormat& f, std::vector<Plane<int32_t>>& planes) {
+  ResizePlanes(planes, f);
+  const int stride = f.planes * f.bytesPerSample;
+  const int shift = f.LevelShift();
+  for (int y = 0; y < f.height; ++y) {
+    const uint8_t* p = RowOf(pixels, f, y);
+    const size_t base = static_cast<size_t>(y) * f.width;
+    for (int x = 0; x < f.width; ++x, p += stride) {
+      if (f.planes == 1) {
+        planes[0].data[base + x] = ReadSample(p, f) - shift;
+        continue;
+      }
+      const int r = ReadSample(p, f);
+      const int g = ReadSample(p + f.bytesPerSample, f);
+      const int b = ReadSample(p + 2 * f.bytesPerSample, f);
+      planes[0].data[base + x] = FloorQuarter(r + 2 * g + b) - shift;
+      planes[1].data[base + x] = b - g;
+      planes[2].data[base + x] = r - g;
+    }
+  }
+}
+
+void PlanesToPixels(const std::vector<Plane<int32_t>>& planes, const PixelFormat& f, void* pixels) {
+  const int stride = f.planes * f.bytesPerSample;
+  const int shift = f.LevelShift();
+  for (int y = 0; y < f.height; ++y) {
+    uint8_t* p = RowOf(pixels, f, y);
+    const size_t base = static_cast<size_t>(y) * f.width;
+    for (int x = 0; x < f.width; ++x, p += stride) {
+      // Clamp first: a lossy integer stream can push values far outside the
+      // sample range, and the sums below must not overflow.
+      const int lum = std::clamp(planes[0].data[base + x], -(1 << 20), 1 << 20) + shift;
+      if (f.planes == 1) {
+        WriteSample(p, f, lum);
+        continue;
+      }
+      const int cb = std::clamp(planes[1].data[base + x], -(1 << 20), 1 << 20);
+      const int cr = std::clamp(planes[2].data[base + x], -(1 << 20), 1 << 20);
+      const int g = lum - FloorQuarter(cb + cr);
+      WriteSample(p, f, cr + g);
+      WriteSample(p + f.bytesPerSample, f, g);
+      WriteSample(p + 2 * f.bytesPerSample, f, cb + g);
+    }
+  }
+}
+
+}  // namespace tavix

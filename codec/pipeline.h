@@ -1,0 +1,36 @@
+// The two directions of the codec between pixels and coded planes:
+//   encode: pixels -> colour planes -> wavelet transform -> quantised planes
+//   decode: quantised planes -> dequantise -> inverse transform -> pixels
+// The entropy coder (bitplane.h) sits between the two; the quantizer preview
+// runs both back to back.
+#pragma once
+
+#include <vector>
+
+#include "codec/bitplane.h"
+#include "codec/colour.h"
+#include "codec/quantize.h"
+#include "codec/stream.h"
+
+namespace tavix {
+
+// Fills the header's derived fields (transform wavelet, levels, flags,
+// planes) from its two records. The step is set by PixelsToCoefficients.
+void PlanHeader(StreamHeader& header);
+
+// Quantiser settings of plane `index` (0 luminance, 1 and 2 colour).
+QuantiserSettings PlaneQuantiser(const StreamHeader& header, int index);
+
+// Encoder half. Sets header.step. `progress` gets fractions 0..1 of this
+// stage; returning false stops with TX_ERR_ABORTED.
+int PixelsToCoefficients(const void* pixels, long rowBytes, StreamHeader& header,
+                         std::vector<CoefficientPlane>& planes, const std::function<bool(double)>& progress);
+
+// Decoder half: writes the image into `pixels` (rows of rowBytes).
+int CoefficientsToPixels(const std::vector<CoefficientPlane>& planes, const StreamHeader& header, void* pixels,
+                         long rowBytes);
+
+// Plane shapes the decoder expects for a header.
+std::vector<CoefficientPlane> PlaneShapes(const StreamHeader& header);
+
+}  // namespace tavix

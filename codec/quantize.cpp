@@ -1,0 +1,105 @@
+#include "codec/quantize.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tavix {
+
+void ForEachBand(int width, int height, int levels, const std::function<void(const Band&)>& visit) {
+  int w = width, h = height;
+  for (int level = 1; level <= levels; ++level) {
+    const int lw = (w + 1) / 2, lh = (h + 1) / 2;
+    const Band bands[3] = {
+        {lw, 0, w, lh, level, true, false},
+        {0, lh, lw, h, level, false, true},
+        {lw, lh, w, h, level, true, true},
+    };
+    for (const Band& b : bands)
+      if (b.x1 > b.x0 && b.y1 > b.y0) visit(b);
+    w = lw;
+    h = lh;
+  }
+  visit(Band{0, 0, w, h, levels, false, false});
+}
+
+double BandWeight(Wavelet wavelet, const Band& band) {
+  if (band.level == 0) return 1.0;
+  return SynthesisGain(wavelet, band.level, band.horizontalHigh) *
+         SynthesisGain(wavelet, band.level, band.verticalHigh);
+}
+
+void Quantise(const float* coefficients, int width, int height, const QuantiserSettings& s, CoefficientPlane& out) {
+  out.width = width;
+  out.height = height;
+  out.levels = s.levels;
+  out.data.assign(static_cast<size_t>(width) * height, 0);
+  ForEachBand(width, height, s.levels, [&](const Band& band) {
+    if (s.dropFinestDetail && band.level == 1 && !band.IsLowPass()) return;
+    const double scale = BandWeight(s.wavelet, band) * s.planeFactor / s.step;
+    for (int y = band.y0; y < band.y1; ++y) {
+      const size_t row = static_cast<size_t>(y) * width;
+      for (int x = band.x0; x < band.x1; ++x) {
+        const double v = std::clamp(coefficients[row + x] * scale, -double{kMaxQuantisedMagnitude},
+                                    double{kMaxQuantisedMagnitude});
+        out.data[row + x] = static_cast<int32_t>(v);  // truncation toward zero: the dead zone
+      }
+    }
+  });
+}
+
+void Dequantise(const CoefficientPlane& in, const QuantiserSettings& s, float* coefficients) {
+  const int width = in.width;
+  ForEachBand(in.width, in.height, s.levels, [&](const Band& band) {
+    const double scale = s.step / (BandWeight(s.wavelet, band) * s.planeFactor);
+    for (int y = band.y0; y < band.y1; ++y) {
+      const size_t row = static_cast<size_t>(y) * width;
+      for (int x = band.x0; x < band.x1; ++x) {
+        const int32_t q = in.data[row + x];
+        double v = 0.0;
+        if (q > 0) v = (q + 0.375) * scale;
+        else if (q < 0) v = (q - 0.375) * scale;
+        coefficients[row + x] = static_cast<float>(v);
+      }
+    }
+  });
+}
+
+// Quality factor Q (50 best .. 1 worst) from x: Q = 50 * 0.02^((x - 1) / 49).
+static double QualityFactor(int32_t target16_16) {
+  const double x = std::clamp(target16_16 / 65536.0, 1.0, 50.0);
+  return 50.0 * std::pow(0.02, (x - 1.0) / 49.0);
+}
+
+float QualityStep(int32_t target16_16, int bitsPerSample) {
+  // Q = 50 gives a step of 0.5 grey levels (visually lossless), Q = 1 a step
+  // of about 100 (a rough sketch); in between the step follows Q as a power.
+  const double q = QualityFactor(target16_16);
+  const double step = 0.5 * std::pow(50.0 / q, 1.355);
+  return static_cast<float>(step * std::ldexp(1.0, bitsPerSample - 8));
+}
+
+float FineStep(int bitsPerSample, double largestWeighted) {
+  double step = std::ldexp(1.0 / 16.0, bitsPerSample - 8);
+  const double limit = (kMaxQuantisedMagnitude >> 1);
+  if (largestWeighted / step > limit) step = largestWeighted / limit;
+  return static_cast<float>(step);
+}
+
+float ChromaFactor(int portion) {
+  const int colourShare = std::clamp(100 - portion, 1, 99);
+  return static_cast<float>(std::sqrt(colourShare / 10.0));
+}
+
+double LargestWeighted(const float* coefficients, int width, int height, Wavelet wavelet, int levels) {
+  double largest = 0.0;
+  ForEachBand(width, height, levels, [&](const Band& band) {
+    const double weight = BandWeight(wavelet, band);
+    for (int y = band.y0; y < band.y1; ++y) {
+      const size_t row = static_cast<size_t>(y) * width;
+      for (int x = band.x0; x < band.x1; ++x) largest = std::max(largest, std::fabs(coefficients[row + x] * weight));
+    }
+  });
+  return largest;
+}
+
+}  // namespace tavix

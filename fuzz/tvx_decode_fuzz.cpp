@@ -1,0 +1,66 @@
+// Decodes arbitrary bytes as a .tvx stream through the public interface,
+// once as a plain stream and once through a preview stream with small
+// transfers, so that previews and refills run on hostile data too.
+#include <cstddef>
+#include <cstdint>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "codec/TavixLib.h"
+
+namespace {
+
+class PreviewSink : public TXpreviewInputStream {
+public:
+  using TXpreviewInputStream::TXpreviewInputStream;
+  bool previewReady() override { return true; }
+};
+
+void DecodeThrough(TXinputStream& input, bool preview) {
+  TXjob* job = nullptr;
+  if (TXdecompressionJob(job, input) != TX_OK) return;
+  TXimageParams* image = nullptr;
+  TXcompressionParams* compression = nullptr;
+  if (TXreadHeader(job, image, compression) == TX_OK) {
+    const long rowBytes = static_cast<long>(image->width) * TXgetNumberOfPlanes(image->colorType) *
+                          (TXgetBitsPerPlane(image->colorType) / 8);
+    const size_t bytes = static_cast<size_t>(rowBytes) * image->height;
+    // Keep the fuzzer's memory small: large (valid) images are the codec
+    // tests' business.
+    if (bytes <= (size_t{1} << 22)) {
+      std::vector<unsigned char> pixels(bytes);
+      if (preview) {
+        PreviewSink& sink = static_cast<PreviewSink&>(input);
+        sink.setExternalBuffer(pixels.data(), image->width, image->height, rowBytes);
+      }
+      TXreadImage(job, pixels.data(), rowBytes, 0, nullptr);
+      TXgetCompressedSize(job);
+    }
+  }
+  TXdisposeParams(image, compression);
+  TXendJob(job);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  TXinit(4, nullptr);
+  const std::string bytes(reinterpret_cast<const char*>(data), size);
+  {
+    std::istringstream stream(bytes, std::ios::binary);
+    TXinputStream input(&stream);
+    DecodeThrough(input, false);
+  }
+  {
+    std::istringstream stream(bytes, std::ios::binary);
+    PreviewSink input(&stream);
+    input.setBuffer(64);
+    input.setTransferSize(7);
+    input.previewTuningBytes = 0;
+    input.previewTuning[2] = 0.0f;
+    DecodeThrough(input, true);
+  }
+  TXterminate();
+  return 0;
+}
