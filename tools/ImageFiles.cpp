@@ -1,0 +1,289 @@
+#include "tools/ImageFiles.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "image/Limits.h"
+#include "tools/Messages.h"
+#include "tools/OutputFile.h"
+#include "tools/TerminalProgress.h"
+#include "tools/TvxHeader.h"
+
+int SourceImage::Width() const { return isWide ? wide.width : dib.GetSize().cx; }
+int SourceImage::Height() const { return isWide ? wide.height : dib.GetSize().cy; }
+
+namespace {
+
+Status CheckReadable(const std::string& path, uint64_t& size) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) return Status::Fail("cannot open '" + path + "': it is a folder");
+  std::ifstream file(path, std::ios::binary | std::ios::ate);
+  if (!file) return Status::Fail("cannot open '" + path + "': " + std::strerror(errno));
+  const std::streamoff length = file.tellg();
+  size = length > 0 ? static_cast<uint64_t>(length) : 0;
+  return Status::Ok();
+}
+
+// Builds the DIB from 8-bit interleaved samples.
+Status DibFromSamples(CDib& dib, const uint8_t* samples, int width, int height, int planes) {
+  size_t bytes = 0;
+  if (!CheckedImageBytes(width, height, planes, bytes)) return Status::Fail("the image is too large");
+  dib.m_nColorType = planes == 1 ? DibGrey : DibRGB;
+  dib.m_nBitsPerPlane = 8;
+  dib.m_nPlanes = static_cast<DWORD>(planes);
+  if (!dib.AllocPixelBuffer(bytes)) return Status::Fail("out of memory");
+  std::memcpy(dib.GetPixels(), samples, bytes);
+  const int created = dib.CreateFromPixels(width, height, 8 * planes);
+  dib.FreePixels();
+  if (!created) return Status::Fail("the image could not be built");
+  return Status::Ok();
+}
+
+std::string WithMessages(std::string text, const CRecordingMessageSink& sink) {
+  for (const CRecordingMessageSink::Message& message : sink.messages) text += " (" + message.text + ")";
+  return text;
+}
+
+Status FailedRead(const std::string& path, int code, FileFormat format, const CRecordingMessageSink& sink) {
+  return Status::Fail(WithMessages("cannot read '" + path + "': " + DescribeResult(code, format), sink));
+}
+
+// PNM: the image model's reader takes 8-bit files with maximum value 255;
+// other depths are read here and go to the codec at full depth (above 255)
+// or are scaled to 8 bits.
+Status LoadPnm(const std::string& path, SourceImage& source) {
+  const int code = source.dib.ReadPNM(path);
+  if (code == 0) return Status::Ok();
+  if (code == 4) {
+    SampleImage samples;
+    if (ReadPnmSamples(path, samples).ok()) {
+      if (samples.maxValue > 255) {
+        source.wide = std::move(samples);
+        source.isWide = true;
+        return Status::Ok();
+      }
+      const std::vector<uint8_t> scaled = ScaleTo8Bit(samples);
+      return DibFromSamples(source.dib, scaled.data(), samples.width, samples.height, samples.planes);
+    }
+  }
+  return Status::Fail("cannot read '" + path + "': " + DescribeResult(code, FileFormat::Pnm));
+}
+
+Status LoadTvx(const std::string& path, SourceImage& source, bool progress) {
+  TvxHeaderInfo header;
+  Status status = ReadTvxHeader(path, header);
+  if (!status.ok()) return status;
+  ProgressLine line("decompressing", progress);
+  CodecProgress codecProgress(line);
+  const int colorType = header.image.colorType;
+  if (colorType == TXcolorGrey16 || colorType == TXcolorRGB48) {
+    source.isWide = true;
+    return DecodeSamples(path, source.wide, &codecProgress);
+  }
+  int code = source.dib.ProbeTvx(path);
+  if (code == 0) code = source.dib.ReadTvx(path, &codecProgress);
+  if (code != 0) return Status::Fail("cannot read '" + path + "': " + DescribeResult(code, FileFormat::Tvx));
+  return Status::Ok();
+}
+
+}  // namespace
+
+Status LoadSource(const std::string& path, SourceImage& source, bool progress) {
+  source.format = FormatFromPath(path);
+  if (!CanRead(source.format)) return Status::Fail("'" + path + "' is not a supported format (unknown extension)");
+  Status status = CheckReadable(path, source.fileSize);
+  if (!status.ok()) return status;
+
+  CRecordingMessageSink sink;
+  source.dib.SetMessageSink(&sink);
+  int code = 0;
+  switch (source.format) {
+    case FileFormat::Bmp: {
+      std::ifstream file(path, std::ios::binary);
+      code = source.dib.ReadBMP(file);
+      break;
+    }
+    case FileFormat::Pcx:
+      code = source.dib.ReadPCX(path);
+      break;
+    case FileFormat::Pnm:
+      status = LoadPnm(path, source);
+      break;
+    case FileFormat::Jpeg: {
+      ProgressLine line("reading", progress);
+      LineProgressBar bar(line);
+      code = source.dib.ReadJPEG(path, &bar);
+      break;
+    }
+    case FileFormat::Tiff: {
+      ProgressLine line("reading", progress);
+      RowProgressScope scope(line);
+      code = source.dib.ReadTIFF(path, RowProgress);
+      break;
+    }
+    case FileFormat::Gif:
+      code = source.dib.ReadGIF(path);
+      break;
+    case FileFormat::Tvx:
+      status = LoadTvx(path, source, progress);
+      break;
+    case FileFormat::Unknown:
+      break;
+  }
+  source.dib.SetMessageSink(nullptr);
+  if (code != 0) return FailedRead(path, code, source.format, sink);
+  if (!status.ok()) return status;
+  if (!source.isWide && source.dib.GetSize().cx <= 0)
+    return Status::Fail(WithMessages("cannot read '" + path + "': the reader returned no image", sink));
+  if (source.format != FileFormat::Pcx && source.format != FileFormat::Tvx)
+    source.dib.m_nFileSize = static_cast<DWORD>(source.fileSize);
+  return Status::Ok();
+}
+
+namespace {
+
+bool IsGrey(const CDib& dib) { return dib.m_nColorType == DibGrey; }
+
+// A copy of `source` as grey (luminance, rounded) or as RGB (grey repeated).
+Status ConvertedCopy(CDib& source, bool toGrey, CDib& target) {
+  if (!source.MakePixels()) return Status::Fail("the image could not be converted");
+  const CSize size = source.GetSize();
+  const size_t pixels = static_cast<size_t>(size.cx) * static_cast<size_t>(size.cy);
+  const BYTE* in = source.GetPixels();
+  std::vector<uint8_t> out(pixels * (toGrey ? 1 : 3));
+  for (size_t i = 0; i < pixels; ++i) {
+    if (toGrey) {
+      const BYTE* rgb = in + 3 * i;
+      out[i] = static_cast<uint8_t>((299 * rgb[0] + 587 * rgb[1] + 114 * rgb[2] + 500) / 1000);
+    } else {
+      out[3 * i] = out[3 * i + 1] = out[3 * i + 2] = in[i];
+    }
+  }
+  source.FreePixels();
+  return DibFromSamples(target, out.data(), size.cx, size.cy, toGrey ? 1 : 3);
+}
+
+Status WriteFailure(const std::string& path, int code, FileFormat format) {
+  return Status::Fail("cannot write '" + path + "': " + DescribeResult(code, format));
+}
+
+Status SavePnm(const std::string& path, const std::string& temp, CDib& dib) {
+  const PnmFlavour flavour = PnmFlavourFromPath(path);
+  const bool grey = IsGrey(dib);
+  if ((flavour == PnmFlavour::Grey && !grey) || (flavour == PnmFlavour::Colour && grey)) {
+    CDib converted;
+    Status status = ConvertedCopy(dib, flavour == PnmFlavour::Grey, converted);
+    if (!status.ok()) return status;
+    const int code = converted.WritePNM(temp);
+    return code == 0 ? Status::Ok() : WriteFailure(path, code, FileFormat::Pnm);
+  }
+  const int code = dib.WritePNM(temp);
+  return code == 0 ? Status::Ok() : WriteFailure(path, code, FileFormat::Pnm);
+}
+
+Status SaveTvx(const std::string& path, const std::string& temp, SourceImage& source, const SaveSettings& settings) {
+  ProgressLine line("compressing", settings.progress);
+  CodecProgress codecProgress(line);
+  if (source.isWide) {
+    TXimageParams image;
+    TXcompressionParams compression;
+    const SampleKind kind = source.wide.planes == 1 ? SampleKind::Grey16 : SampleKind::RGB48;
+    Status status = BuildCompressionParams(settings.compression, source.wide.width, source.wide.height, kind, image,
+                                           compression);
+    if (!status.ok()) return status;
+    std::ofstream file(temp, std::ios::binary | std::ios::trunc);
+    if (!file) return Status::Fail("cannot open '" + path + "' for writing");
+    status = EncodeSamples(source.wide, image, compression, file, &codecProgress);
+    if (!status.ok()) return status;
+    file.close();
+    return file ? Status::Ok() : Status::Fail("cannot write '" + path + "'");
+  }
+  CDib& dib = source.dib;
+  const CSize size = dib.GetSize();
+  const SampleKind kind = IsGrey(dib) ? SampleKind::Grey8 : SampleKind::RGB24;
+  Status status =
+      BuildCompressionParams(settings.compression, size.cx, size.cy, kind, dib.m_imageParams, dib.m_compressionParams);
+  if (!status.ok()) return status;
+  const int code = dib.WriteTvx(temp, &codecProgress);
+  return code == 0 ? Status::Ok() : WriteFailure(path, code, FileFormat::Tvx);
+}
+
+Status SaveRaster(const std::string& path, const std::string& temp, FileFormat format, CDib& dib,
+                  const SaveSettings& settings) {
+  int code = 0;
+  switch (format) {
+    case FileFormat::Bmp:
+      code = dib.SaveBMP(temp);
+      break;
+    case FileFormat::Pnm:
+      return SavePnm(path, temp, dib);
+    case FileFormat::Jpeg: {
+      ProgressLine line("writing", settings.progress);
+      LineProgressBar bar(line);
+      code = dib.WriteJPEG(temp, settings.jpegQuality, &bar);
+      break;
+    }
+    case FileFormat::Tiff: {
+      ProgressLine line("writing", settings.progress);
+      RowProgressScope scope(line);
+      code = dib.WriteTIFF(temp, RowProgress);
+      break;
+    }
+    default:
+      return Status::Fail("'" + path + "' is not a supported format for writing");
+  }
+  return code == 0 ? Status::Ok() : WriteFailure(path, code, format);
+}
+
+}  // namespace
+
+Status SaveSource(const std::string& path, SourceImage& source, const SaveSettings& settings) {
+  const FileFormat format = FormatFromPath(path);
+  if (!CanWrite(format)) return Status::Fail("'" + path + "' is not a supported format for writing");
+  OutputFile output(path);
+  Status status;
+  if (format == FileFormat::Tvx) {
+    status = SaveTvx(path, output.TempPath(), source, settings);
+  } else if (source.isWide && format == FileFormat::Pnm) {
+    status = WritePnmSamples(output.TempPath(), source.wide);
+  } else if (source.isWide) {
+    CDib narrow;
+    const std::vector<uint8_t> scaled = ScaleTo8Bit(source.wide);
+    status = DibFromSamples(narrow, scaled.data(), source.wide.width, source.wide.height, source.wide.planes);
+    if (status.ok()) status = SaveRaster(path, output.TempPath(), format, narrow, settings);
+  } else {
+    status = SaveRaster(path, output.TempPath(), format, source.dib, settings);
+  }
+  if (!status.ok()) return status;
+  return output.Commit();
+}
+
+std::string DescribeSource(const SourceImage& source) {
+  std::ostringstream text;
+  text << "format: " << FormatName(source.format) << "\n"
+       << "file size: " << source.fileSize << " bytes\n"
+       << "width: " << source.Width() << "\n"
+       << "height: " << source.Height() << "\n";
+  if (source.isWide) {
+    text << "colour model: " << (source.wide.planes == 1 ? "Grey" : "RGB") << ", 16 bit per sample (maximum value "
+         << source.wide.maxValue << ")\n";
+    return text.str();
+  }
+  const CDib& dib = source.dib;
+  switch (dib.m_nColorType) {
+    case DibGrey:
+      text << "colour model: Grey, " << dib.m_nBitsPerPlane << " bit\n";
+      break;
+    case DibPaletteColor:
+      text << "colour model: Palette, " << dib.m_nBitsPerPlane << " bit (held as 24-bit RGB)\n";
+      break;
+    default:
+      text << "colour model: RGB, " << dib.m_nPlanes * dib.m_nBitsPerPlane << " bit\n";
+      break;
+  }
+  return text.str();
+}

@@ -1,0 +1,176 @@
+#include "tools/TvxHeader.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "image/Limits.h"
+#include "tools/CodecSettings.h"
+#include "tools/Messages.h"
+
+namespace {
+
+// One TXinit ... TXterminate bracket.
+class CodecSession {
+public:
+  CodecSession() : m_result(TXinit(4, nullptr)) {}
+  ~CodecSession() {
+    if (m_result == TX_OK) TXterminate();
+  }
+  CodecSession(const CodecSession&) = delete;
+  CodecSession& operator=(const CodecSession&) = delete;
+  int result() const { return m_result; }
+
+private:
+  int m_result;
+};
+
+// Ends a job on every path.
+class JobGuard {
+public:
+  ~JobGuard() {
+    if (job) TXendJob(job);
+  }
+  TXjob* job = nullptr;
+};
+
+// Disposes the library-allocated header records.
+class HeaderGuard {
+public:
+  ~HeaderGuard() {
+    if (image || compression) TXdisposeParams(image, compression);
+  }
+  TXimageParams* image = nullptr;
+  TXcompressionParams* compression = nullptr;
+};
+
+Status CodecFailure(const std::string& what, int code) { return Status::Fail(what + ": " + CodecErrorName(code)); }
+
+bool IsSixteenBit(int colorType) { return colorType == TXcolorGrey16 || colorType == TXcolorRGB48; }
+
+constexpr int kGreyOffset = 32768;
+
+}  // namespace
+
+Status ReadTvxHeader(const std::string& path, TvxHeaderInfo& info) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) return Status::Fail("cannot open '" + path + "': it is a folder");
+  std::ifstream file(path, std::ios::binary | std::ios::ate);
+  if (!file) return Status::Fail("cannot open '" + path + "': " + std::strerror(errno));
+  const std::streamoff length = file.tellg();
+  file.seekg(0);
+  CodecSession session;
+  if (session.result() != TX_OK) return CodecFailure("cannot start the codec", session.result());
+  TXinputStream input(&file);
+  JobGuard job;
+  int result = TXdecompressionJob(job.job, input);
+  if (result != TX_OK) return CodecFailure("'" + path + "'", result);
+  HeaderGuard header;
+  result = TXreadHeader(job.job, header.image, header.compression);
+  if (result != TX_OK) return CodecFailure("'" + path + "'", result);
+  if (!header.image || !header.compression) return Status::Fail("'" + path + "': the codec returned no header");
+  info.image = *header.image;
+  info.compression = *header.compression;
+  info.compressedSize = TXgetCompressedSize(job.job);
+  info.fileSize = length > 0 ? static_cast<uint64_t>(length) : 0;
+  return Status::Ok();
+}
+
+std::string DescribeTvxHeader(const TvxHeaderInfo& info) {
+  const TXimageParams& image = info.image;
+  const TXcompressionParams& compression = info.compression;
+  std::ostringstream text;
+  text << "format: TAVIX\n"
+       << "file size: " << info.fileSize << " bytes\n"
+       << "image tag: " << image.imageTag << "\n"
+       << "width: " << image.width << "\n"
+       << "height: " << image.height << "\n"
+       << "colour type: " << ColorTypeName(image.colorType) << " (" << image.colorType << ")\n"
+       << "wavelet: " << WaveletName(compression.waveletType) << " (" << compression.waveletType << ")\n"
+       << "coding layer: " << CodingLayerName(compression.codecType) << " (0x" << std::hex << compression.codecType
+       << std::dec << ")\n"
+       << "portion: " << compression.portion << " % luminance, colour portion " << 100 - compression.portion
+       << " %\n"
+       << "mode: " << ModeName(compression.mode) << " (" << compression.mode << ")\n";
+  if (compression.mode == TXmodeFileSize)
+    text << "target: " << compression.target << " bytes\n";
+  else if (compression.mode == TXmodeQuality)
+    text << "target: quality " << TargetToQuality(compression.target) << " (" << compression.target << ")\n";
+  else
+    text << "target: " << compression.target << "\n";
+  text << "sizeMode: " << compression.sizeMode << "\n"
+       << "auxLong: " << compression.auxLong << "\n"
+       << "auxWords: " << compression.auxWord1 << ", " << compression.auxWord2 << ", " << compression.auxWord3 << "\n";
+  if (info.compressedSize >= 0)
+    text << "compressed size: " << info.compressedSize << " bytes\n";
+  else
+    text << "compressed size: unknown\n";
+  const uint64_t raw = static_cast<uint64_t>(image.width) * image.height *
+                       static_cast<uint64_t>(TXgetNumberOfPlanes(image.colorType) > 0 ? TXgetNumberOfPlanes(image.colorType) : 1) *
+                       (IsSixteenBit(image.colorType) ? 2 : 1);
+  if (info.fileSize > 0 && raw > 0) {
+    text.setf(std::ios::fixed);
+    text.precision(2);
+    text << "ratio: " << static_cast<double>(raw) / static_cast<double>(info.fileSize) << " : 1\n";
+  }
+  return text.str();
+}
+
+Status EncodeSamples(const SampleImage& image, const TXimageParams& imageParams,
+                     const TXcompressionParams& compression, std::ostream& out, TXprogress* progress) {
+  const size_t rowSamples = static_cast<size_t>(image.width) * image.planes;
+  std::vector<uint16_t> pixels(image.samples);
+  if (image.planes == 1)
+    for (uint16_t& sample : pixels) sample = static_cast<uint16_t>(static_cast<int16_t>(sample - kGreyOffset));
+  CodecSession session;
+  if (session.result() != TX_OK) return CodecFailure("cannot start the codec", session.result());
+  JobGuard job;
+  int result = TXcompressionJob(job.job, out);
+  if (result == TX_OK) result = TXwriteHeader(job.job, imageParams, compression);
+  if (result == TX_OK)
+    result = TXwriteImage(job.job, pixels.data(), static_cast<long>(rowSamples * 2), 0, progress);
+  if (result == TX_OK) {
+    result = TXendJob(job.job);
+    job.job = nullptr;
+  }
+  if (result != TX_OK) return CodecFailure("compression failed", result);
+  return Status::Ok();
+}
+
+Status DecodeSamples(const std::string& path, SampleImage& image, TXprogress* progress) {
+  std::ifstream file(path, std::ios::binary | std::ios::ate);
+  if (!file) return Status::Fail("cannot open '" + path + "'");
+  const std::streamoff length = file.tellg();
+  file.seekg(0);
+  CodecSession session;
+  if (session.result() != TX_OK) return CodecFailure("cannot start the codec", session.result());
+  TXinputStream input(&file);
+  JobGuard job;
+  HeaderGuard header;
+  int result = TXdecompressionJob(job.job, input);
+  if (result == TX_OK) result = TXreadHeader(job.job, header.image, header.compression);
+  if (result != TX_OK) return CodecFailure("'" + path + "'", result);
+  const int colorType = header.image->colorType;
+  if (!IsSixteenBit(colorType)) return Status::Fail("'" + path + "' does not hold 16-bit samples");
+  SampleImage result16;
+  result16.width = header.image->width;
+  result16.height = header.image->height;
+  result16.planes = colorType == TXcolorGrey16 ? 1 : 3;
+  result16.maxValue = 65535;
+  size_t bytes = 0;
+  if (!CheckedImageBytes(result16.width, result16.height, result16.planes * 2, bytes))
+    return Status::Fail("'" + path + "' is too large to decode");
+  result16.samples.resize(bytes / 2);
+  if (progress) progress->setTaskLimit(header.image, header.compression, static_cast<long>(length));
+  result = TXreadImage(job.job, result16.samples.data(),
+                       static_cast<long>(static_cast<size_t>(result16.width) * result16.planes * 2), 0, progress);
+  if (result != TX_OK) return CodecFailure("'" + path + "'", result);
+  if (result16.planes == 1)
+    for (uint16_t& sample : result16.samples)
+      sample = static_cast<uint16_t>(static_cast<int16_t>(sample) + kGreyOffset);
+  image = std::move(result16);
+  return Status::Ok();
+}
