@@ -112,6 +112,19 @@ public:
   // Rebuilds the dithered display copy from the DIB when a quantiser is in
   // use (palette displays); otherwise does nothing. False when it fails.
   bool RefreshDisplayCopy();
+  // Builds a DIB of the given size and depth (8: grey table, 24: colour)
+  // whose rows the caller then fills through TopDownRow, ending with
+  // FinishRows. Lets readers and writers move rows straight between a file
+  // and the DIB without a whole-image pixel buffer. Returns 1, or 0 when
+  // the size is refused or memory runs out.
+  int PrepareRows(int width, int height, int bitsPerPixel);
+  // The DIB row that holds top-down image row y (padding included).
+  BYTE* TopDownRow(int y);
+  const BYTE* TopDownRow(int y) const;
+  // Zeroes the row padding, builds the palette and the display copy.
+  int FinishRows();
+  // R, G, B triples to the B, G, R order of DIB rows and back (the same swap).
+  static void SwapRedBlue(const BYTE* src, BYTE* dst, size_t pixels);
   // Unpadded bytes per DIB row, computed wide (m_wRowBytes keeps only 16 bits).
   size_t RowBytes() const;
   // Bytes per pixel of the pixel buffer for the current colour type.

@@ -48,8 +48,10 @@ bool HasSsse3() {
 }
 #endif
 
+}  // namespace
+
 // R, G, B <-> B, G, R for one row of `pixels` pixels; src and dst do not overlap.
-void SwapRedBlue(const BYTE* src, BYTE* dst, size_t pixels) {
+void CDib::SwapRedBlue(const BYTE* src, BYTE* dst, size_t pixels) {
 #if defined(__x86_64__) && defined(__GNUC__)
   if (HasSsse3()) {
     SwapRedBlueSsse3(src, dst, pixels);
@@ -59,12 +61,14 @@ void SwapRedBlue(const BYTE* src, BYTE* dst, size_t pixels) {
   SwapRedBlueScalar(src, dst, pixels);
 }
 
+namespace {
+
 // DIB row holding top-down pixel row y.
 inline size_t DibRowFor(int y, int height) { return static_cast<size_t>(height - 1 - y); }
 
 }  // namespace
 
-int CDib::CreateFromPixels(int width, int height, int bitsPerPixel) {
+int CDib::PrepareRows(int width, int height, int bitsPerPixel) {
   // A rebuild of the same size reuses the old bits block.
   std::unique_ptr<BYTE[]> oldBits = m_bOwnBits ? std::move(m_bitsBlock) : nullptr;
   const size_t oldBitsSize = oldBits ? m_nImageSize : 0;
@@ -73,7 +77,6 @@ int CDib::CreateFromPixels(int width, int height, int bitsPerPixel) {
   if (bitsPerPixel != 8 && bitsPerPixel != 24) return 0;
   size_t pixelBytes = 0;
   if (!CheckedImageBytes(width, height, bitsPerPixel / 8, pixelBytes)) return 0;
-  if (!m_pPixels || m_nPixelBytes < pixelBytes) return 0;
 
   BYTE* block = AllocHeader(kBitmapInfoHeaderSize + 4 * static_cast<size_t>(m_nColors));
   if (!block) return 0;
@@ -95,29 +98,51 @@ int CDib::CreateFromPixels(int width, int height, int bitsPerPixel) {
   } else if (!AllocBits(m_nImageSize)) {
     return 0;
   }
-
-  const size_t rowBytes = static_cast<size_t>(width) * (bitsPerPixel / 8);
-  const size_t stride = m_nImageSize / static_cast<size_t>(height);
   if (bitsPerPixel == 8) {
     for (int i = 0; i < 256; ++i) {
       const BYTE v = static_cast<BYTE>(i);
       m_pColorTable[i] = RGBQUAD{v, v, v, 0};
     }
   }
-  const BYTE* src = m_pPixels.get();
-  for (int y = 0; y < height; ++y, src += rowBytes) {
-    BYTE* dst = m_pBits + stride * DibRowFor(y, height);
-    if (bitsPerPixel == 8) {
-      std::memcpy(dst, src, rowBytes);
-    } else {
-      SwapRedBlue(src, dst, static_cast<size_t>(width));
-    }
-    std::memset(dst + rowBytes, 0, stride - rowBytes);
-  }
+  return 1;
+}
 
+BYTE* CDib::TopDownRow(int y) {
+  const BITMAPINFOHEADER* header = Header();
+  return m_pBits + (m_nImageSize / header->biHeight) * DibRowFor(y, header->biHeight);
+}
+
+const BYTE* CDib::TopDownRow(int y) const {
+  const BITMAPINFOHEADER* header = Header();
+  return m_pBits + (m_nImageSize / header->biHeight) * DibRowFor(y, header->biHeight);
+}
+
+int CDib::FinishRows() {
+  const BITMAPINFOHEADER* header = Header();
+  const size_t stride = m_nImageSize / header->biHeight;
+  const size_t rowBytes = RowBytes();
+  for (int y = 0; y < header->biHeight; ++y) std::memset(TopDownRow(y) + rowBytes, 0, stride - rowBytes);
   if (!CreatePalette()) return 0;
   if (m_pQuantizer && !RefreshDisplayCopy()) return 0;
   return 1;
+}
+
+int CDib::CreateFromPixels(int width, int height, int bitsPerPixel) {
+  if (!PrepareRows(width, height, bitsPerPixel)) return 0;
+  const size_t rowBytes = static_cast<size_t>(width) * (bitsPerPixel / 8);
+  if (!m_pPixels || m_nPixelBytes < rowBytes * static_cast<size_t>(height)) {
+    Free();
+    return 0;
+  }
+  const BYTE* src = m_pPixels.get();
+  for (int y = 0; y < height; ++y, src += rowBytes) {
+    if (bitsPerPixel == 8) {
+      std::memcpy(TopDownRow(y), src, rowBytes);
+    } else {
+      SwapRedBlue(src, TopDownRow(y), static_cast<size_t>(width));
+    }
+  }
+  return FinishRows();
 }
 
 int CDib::UpdateBitsFromPixels() {

@@ -11,6 +11,7 @@
 //   memory is allocated.
 #include "image/pnm.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <istream>
@@ -46,6 +47,7 @@ int PnmWriter::write(const void* buffer, size_t& count) {
 namespace {
 
 constexpr int kPnmMaxValue = 255;
+constexpr size_t kStreamBufferBytes = size_t{1} << 20;
 constexpr int kSamplesPerPlainLine = 17;
 
 bool IsPnmSpace(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
@@ -214,16 +216,20 @@ int PnmRead(BYTE* pixels, int width, int height, int planes, const std::string& 
   return PnmRead(pixels, width, height, planes, in);
 }
 
-int PnmWrite(const BYTE* pixels, const PnmHeader& header, std::ostream& out) {
-  if ((header.planes != 1 && header.planes != 3) || !SizeFits(header.width, header.height)) return PnmMismatch;
-  PnmWriter writer(out);
+static int WritePnmHeader(PnmWriter& writer, const PnmHeader& header) {
   const int kind = (header.planes == 1 ? 2 : 3) + (header.plain ? 0 : 3);
   int result = WriteText(writer, "P" + std::to_string(kind) + "\n");
   if (result == PnmOk && !header.comment.empty()) result = WriteText(writer, "# " + header.comment + "\n");
   if (result == PnmOk) result = WriteNumber(writer, header.width, ' ');
   if (result == PnmOk) result = WriteNumber(writer, header.height, '\n');
   if (result == PnmOk) result = WriteNumber(writer, kPnmMaxValue, '\n');
-  if (result != PnmOk) return result;
+  return result;
+}
+
+int PnmWrite(const BYTE* pixels, const PnmHeader& header, std::ostream& out) {
+  if ((header.planes != 1 && header.planes != 3) || !SizeFits(header.width, header.height)) return PnmMismatch;
+  PnmWriter writer(out);
+  if (const int result = WritePnmHeader(writer, header); result != PnmOk) return result;
 
   const size_t rowBytes = static_cast<size_t>(header.width) * static_cast<size_t>(header.planes);
   if (header.plain) return WritePlainSamples(writer, pixels, rowBytes, header.height);
@@ -254,8 +260,13 @@ int PnmWrite(const BYTE* pixels, int width, int height, int planes, const std::s
 
 // ---- CDib
 
+static int ReadBinaryPnmRows(CDib& dib, std::istream& in, const PnmHeader& header);
+
 int CDib::ReadPNM(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
+  std::vector<char> streamBuffer(kStreamBufferBytes);
+  std::ifstream in;
+  in.rdbuf()->pubsetbuf(streamBuffer.data(), static_cast<std::streamsize>(streamBuffer.size()));
+  in.open(name, std::ios::binary);
   if (!in) return PnmCannotOpen;
   PnmHeader header;
   {
@@ -276,6 +287,8 @@ int CDib::ReadPNM(const std::string& name) {
   const uint64_t needed = header.plain ? 2 * static_cast<uint64_t>(bytes) : bytes;
   if (remaining >= 0 && static_cast<uint64_t>(remaining) < needed) return PnmShortData;
 
+  if (!header.plain) return ReadBinaryPnmRows(*this, in, header);
+
   if (!AllocPixelBuffer(bytes)) return DIB_ERR_MEMORY;
   in.clear();
   in.seekg(0);
@@ -293,11 +306,76 @@ int CDib::ReadPNM(const std::string& name) {
   return result;
 }
 
+// Binary rows go straight from the file into the DIB, a row at a time, so
+// no whole-image pixel buffer is needed. Rows a short file does not reach
+// stay black and the read reports 2, as for plain files.
+static int ReadBinaryPnmRows(CDib& dib, std::istream& in, const PnmHeader& header) {
+  const int width = header.width;
+  const int height = header.height;
+  const int planes = header.planes;
+  const size_t rowBytes = static_cast<size_t>(width) * static_cast<size_t>(planes);
+  dib.m_nBitsPerPlane = 8;
+  dib.m_nPlanes = static_cast<DWORD>(planes);
+  dib.m_nColorType = planes == 1 ? DibGrey : DibRGB;
+  if (!dib.PrepareRows(width, height, 8 * planes)) return DIB_ERR_MEMORY;
+  std::vector<BYTE> rgb(planes == 3 ? rowBytes : 0);
+  PnmReader reader(in);
+  int result = PnmOk;
+  for (int y = 0; y < height; ++y) {
+    BYTE* target = planes == 3 ? rgb.data() : dib.TopDownRow(y);
+    size_t count = result == PnmOk ? rowBytes : 0;
+    if (count > 0 && reader.read(target, count) != PnmOk) result = PnmShortData;
+    std::fill(target + count, target + rowBytes, BYTE{0});
+    if (planes == 3) CDib::SwapRedBlue(rgb.data(), dib.TopDownRow(y), static_cast<size_t>(width));
+  }
+  if (!dib.FinishRows()) return DIB_ERR_INTERNAL;
+  return result;
+}
+
+// Binary rows go straight from the DIB to the file; plain files keep the
+// whole-image path of PnmWrite.
 int CDib::WritePNM(const std::string& name) {
-  if (!m_pBMI || !MakePixels()) return DIB_ERR_INTERNAL;
+  const BITMAPINFOHEADER* info = Header();
+  if (!m_pBMI || !m_pBits || !info || (info->biBitCount != 8 && info->biBitCount != 24)) return DIB_ERR_INTERNAL;
   const CSize size = GetSize();
   const int planes = m_nColorType == DibGrey ? 1 : 3;
-  const int result = PnmWrite(m_pPixels.get(), size.cx, size.cy, planes, name);
-  FreePixels();
-  return result == PnmOk ? DIB_OK : result;
+  if (planes != info->biBitCount / 8 || (planes == 1 && !IsGreyPalette())) {
+    // A colour table that is not the identity, or a depth that differs
+    // from the colour type: convert through the pixel buffer.
+    if (!MakePixels()) return DIB_ERR_INTERNAL;
+    const int result = PnmWrite(m_pPixels.get(), size.cx, size.cy, planes, name);
+    FreePixels();
+    return result == PnmOk ? DIB_OK : result;
+  }
+  if (!SizeFits(size.cx, size.cy)) return PnmMismatch;
+  PnmHeader header;
+  header.kind = static_cast<int16_t>(planes == 1 ? 5 : 6);
+  header.width = static_cast<int16_t>(size.cx);
+  header.height = static_cast<int16_t>(size.cy);
+  header.planes = static_cast<int16_t>(planes);
+
+  StagedFile staged(name);
+  // Rows are small; a large stream buffer keeps system calls few.
+  std::vector<char> streamBuffer(kStreamBufferBytes);
+  std::ofstream out;
+  out.rdbuf()->pubsetbuf(streamBuffer.data(), static_cast<std::streamsize>(streamBuffer.size()));
+  out.open(staged.TempName(), std::ios::binary | std::ios::trunc);
+  if (!out) return PnmCannotOpen;
+  PnmWriter writer(out);
+  int result = WritePnmHeader(writer, header);
+  const size_t rowBytes = static_cast<size_t>(size.cx) * static_cast<size_t>(planes);
+  std::vector<BYTE> rgb(planes == 3 ? rowBytes : 0);
+  for (int y = 0; y < size.cy && result == PnmOk; ++y) {
+    const BYTE* row = TopDownRow(y);
+    if (planes == 3) {
+      SwapRedBlue(row, rgb.data(), static_cast<size_t>(size.cx));
+      row = rgb.data();
+    }
+    size_t count = rowBytes;
+    result = writer.write(row, count);
+  }
+  if (result != PnmOk) return result;
+  out.close();
+  if (out.fail()) return PnmShortData;
+  return staged.Commit() ? DIB_OK : static_cast<int>(PnmShortData);
 }
