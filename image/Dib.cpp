@@ -14,8 +14,12 @@ CDib::CDib() = default;
 
 CDib::CDib(int width, int height, int bitsPerPixel) {
   SetColorCount(bitsPerPixel);
+  InstallNewHeader(width, height, bitsPerPixel);
+}
+
+BYTE* CDib::InstallNewHeader(int width, int height, int bitsPerPixel) {
   BYTE* block = AllocHeader(kBitmapInfoHeaderSize + 4 * static_cast<size_t>(m_nColors));
-  if (!block) return;
+  if (!block) return nullptr;
   BITMAPINFOHEADER header{};
   header.biSize = kBitmapInfoHeaderSize;
   header.biWidth = width;
@@ -27,6 +31,7 @@ CDib::CDib(int width, int height, int bitsPerPixel) {
   header.biClrImportant = static_cast<DWORD>(m_nColors);
   std::memcpy(block, &header, sizeof(header));
   m_pColorTable = reinterpret_cast<RGBQUAD*>(block + kBitmapInfoHeaderSize);
+  return block;
 }
 
 CDib::~CDib() {

@@ -170,6 +170,9 @@ private:
   // Owned storage behind m_pBMI / m_pBits when their owner flags say so.
   std::unique_ptr<BYTE[]> m_headerBlock;
   std::unique_ptr<BYTE[]> m_bitsBlock;
+  // An owned header block for a new image: the header filled as
+  // CreateFromPixels does, a zeroed table of m_nColors entries.
+  BYTE* InstallNewHeader(int width, int height, int bitsPerPixel);
   // A pixel buffer of exactly `bytes`, contents undefined (reused when the
   // size matches): for conversions that overwrite every byte.
   bool EnsurePixelBuffer(size_t bytes);

@@ -78,19 +78,7 @@ int CDib::PrepareRows(int width, int height, int bitsPerPixel) {
   size_t pixelBytes = 0;
   if (!CheckedImageBytes(width, height, bitsPerPixel / 8, pixelBytes)) return 0;
 
-  BYTE* block = AllocHeader(kBitmapInfoHeaderSize + 4 * static_cast<size_t>(m_nColors));
-  if (!block) return 0;
-  BITMAPINFOHEADER header{};
-  header.biSize = kBitmapInfoHeaderSize;
-  header.biWidth = width;
-  header.biHeight = height;
-  header.biPlanes = 1;
-  header.biBitCount = static_cast<WORD>(bitsPerPixel);
-  header.biCompression = BI_RGB;
-  header.biClrUsed = static_cast<DWORD>(m_nColors);
-  header.biClrImportant = static_cast<DWORD>(m_nColors);
-  std::memcpy(block, &header, sizeof(header));
-  if (!ComputeLayout()) return 0;
+  if (!InstallNewHeader(width, height, bitsPerPixel) || !ComputeLayout()) return 0;
   if (oldBits && oldBitsSize == m_nImageSize) {
     m_bitsBlock = std::move(oldBits);
     m_pBits = m_bitsBlock.get();
