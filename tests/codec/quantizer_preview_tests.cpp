@@ -55,7 +55,7 @@ TEST(QuantizerPreview, LowerQualityLooksWorseAndMatchesTheDecodedFile) {
 TEST(QuantizerPreview, PortionAndDownsamplingChangeTheColourOnly) {
   TestImage grey = MakeImage(80, 80, TXcolorGrey8, 2);
   TestImage greyLowColour = grey;
-  const long q = PreviewScale(10);
+  const long q = PreviewScale(35);
   ASSERT_EQ(TXquantizerPreview(grey.bytes.data(), 80, 80, 1, grey.rowBytes, 0, 0, 0x01, q, 60), TX_OK);
   ASSERT_EQ(TXquantizerPreview(greyLowColour.bytes.data(), 80, 80, 1, greyLowColour.rowBytes, 0, 0, 0x81, q, 99),
             TX_OK);

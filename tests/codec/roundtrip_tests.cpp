@@ -63,7 +63,7 @@ TEST(CodecRoundTrip, LossyQualityModeStaysCloseForEveryCombination) {
           SCOPED_TRACE(Describe(wavelet, codec, color, size));
           const TestImage image = MakeImage(size.first, size.second, color, 3);
           std::string file;
-          ASSERT_EQ(Encode(image, Params(TXmodeQuality, wavelet, codec, QualityTarget(40)), file), TX_OK);
+          ASSERT_EQ(Encode(image, Params(TXmodeQuality, wavelet, codec, QualityTarget(50)), file), TX_OK);
           TestImage decoded;
           ASSERT_EQ(Decode(file, decoded), TX_OK);
           // Dropping the colour planes' finest detail costs the pattern's
