@@ -45,7 +45,7 @@ enum TXcolorType : int16_t {
 };
 
 enum TXwaveletType : uint16_t {
-  TXwavelet97 = 0,         // CDF 9/7, convolution form
+  TXwavelet97 = 0,         // CDF 9/7 (computed in lifting form: same coefficients)
   TXwavelet1810 = 1,       // 18/10 biorthogonal
   TXwaveletMixed = 2,      // 18/10 on the finest levels, 9/7 below
   TXwaveletSP = 3,         // S+P, reversible

@@ -28,14 +28,23 @@ double BandWeight(Wavelet wavelet, const Band& band) {
          SynthesisGain(wavelet, band.level, band.verticalHigh);
 }
 
+BandWeights::BandWeights(Wavelet wavelet, int levels) {
+  const int top = std::clamp(levels, 0, kMaxTransformLevels);
+  for (int level = 1; level <= top; ++level) {
+    m_gain[level][0] = SynthesisGain(wavelet, level, false);
+    m_gain[level][1] = SynthesisGain(wavelet, level, true);
+  }
+}
+
 void Quantise(const float* coefficients, int width, int height, const QuantiserSettings& s, CoefficientPlane& out) {
   out.width = width;
   out.height = height;
   out.levels = s.levels;
   out.data.assign(static_cast<size_t>(width) * height, 0);
+  const BandWeights weights(s.wavelet, s.levels);
   ForEachBand(width, height, s.levels, [&](const Band& band) {
     if (s.dropFinestDetail && band.level == 1 && !band.IsLowPass()) return;
-    const double scale = BandWeight(s.wavelet, band) * s.planeFactor / s.step;
+    const double scale = weights(band) * s.planeFactor / s.step;
     for (int y = band.y0; y < band.y1; ++y) {
       const size_t row = static_cast<size_t>(y) * width;
       for (int x = band.x0; x < band.x1; ++x) {
@@ -49,8 +58,9 @@ void Quantise(const float* coefficients, int width, int height, const QuantiserS
 
 void Dequantise(const CoefficientPlane& in, const QuantiserSettings& s, float* coefficients) {
   const int width = in.width;
+  const BandWeights weights(s.wavelet, s.levels);
   ForEachBand(in.width, in.height, s.levels, [&](const Band& band) {
-    const double scale = s.step / (BandWeight(s.wavelet, band) * s.planeFactor);
+    const double scale = s.step / (weights(band) * s.planeFactor);
     for (int y = band.y0; y < band.y1; ++y) {
       const size_t row = static_cast<size_t>(y) * width;
       for (int x = band.x0; x < band.x1; ++x) {
@@ -88,8 +98,9 @@ float ChromaFactor(int portion) {
 
 double LargestWeighted(const float* coefficients, int width, int height, Wavelet wavelet, int levels) {
   double largest = 0.0;
+  const BandWeights weights(wavelet, levels);
   ForEachBand(width, height, levels, [&](const Band& band) {
-    const double weight = BandWeight(wavelet, band);
+    const double weight = weights(band);
     for (int y = band.y0; y < band.y1; ++y) {
       const size_t row = static_cast<size_t>(y) * width;
       for (int x = band.x0; x < band.x1; ++x) largest = std::max(largest, std::fabs(coefficients[row + x] * weight));

@@ -31,6 +31,21 @@ void ForEachBand(int width, int height, int levels, const std::function<void(con
 // Image-domain weight of a band's coefficients.
 double BandWeight(Wavelet wavelet, const Band& band);
 
+// The weights of every band of one plane, with each synthesis gain computed
+// once (a gain runs an impulse through the inverse filter, so asking for it
+// per band and per pass would add up).
+class BandWeights {
+public:
+  BandWeights(Wavelet wavelet, int levels);
+  double operator()(const Band& band) const {
+    if (band.level <= 0) return 1.0;
+    return m_gain[band.level][band.horizontalHigh] * m_gain[band.level][band.verticalHigh];
+  }
+
+private:
+  double m_gain[kMaxTransformLevels + 1][2] = {};
+};
+
 struct QuantiserSettings {
   Wavelet wavelet = Wavelet::Cdf97;
   int levels = 0;

@@ -12,9 +12,11 @@
 // exactly. Every filter works on any plane size from 1 x 1 up.
 //
 // The filters:
-//  - Cdf97: the CDF 9/7 filter bank by convolution, signal mirrored about
-//    its end samples. Cdf97Lifting gives the same coefficients (to float
-//    rounding) through four lifting steps, and is the fast one.
+//  - Cdf97: the CDF 9/7 filter bank, signal mirrored about its end samples.
+//    Its lifting factorisation (four lifting steps) gives the same
+//    coefficients to float rounding and is faster, so both Cdf97 and
+//    Cdf97Lifting run it; the filter bank by convolution stays as the
+//    reference the tests hold it to.
 //  - Biorthogonal1810: the 18/10 pair; the 10-tap low-pass analyses, the
 //    18-tap one synthesises; signal mirrored half a sample outside its ends.
 //  - Mixed: 9/7 on the finest level (short support, little ringing at

@@ -151,18 +151,29 @@ TEST(TransformReconstruction, RefusesMismatchedWaveletsAndBadViews) {
   EXPECT_EQ(integers.samples, integerCopy);
 }
 
+// The 9/7 filter bank is the reference for its lifting factorisation, which
+// computes wavelet types 0 and 4: both directions must agree on every length.
 TEST(TransformFilters, ConvolutionAndLifting97GiveTheSameCoefficients) {
+  using transform_detail::FilterBankKind;
+  using transform_detail::LineSet;
   for (auto [w, h] : kSizes) {
+    if (h < 2) continue;
     SCOPED_TRACE(Describe(Wavelet::Cdf97, w, h));
     Plane<float> convolution = RandomPlane<float>(w, h, 0, 256, 11u * w + h);
     Plane<float> lifting = convolution;
-    const int levels = MaxLevels(w, h);
-    ASSERT_TRUE(ForwardTransform(convolution.view(), levels, Wavelet::Cdf97));
-    ASSERT_TRUE(ForwardTransform(lifting.view(), levels, Wavelet::Cdf97Lifting));
+    std::vector<float> scratch;
+    const LineSet<float> convolutionLines{convolution.samples.data(), h, w, w};
+    const LineSet<float> liftingLines{lifting.samples.data(), h, w, w};
+    transform_detail::ConvolutionForward(convolutionLines, FilterBankKind::Cdf97, scratch);
+    transform_detail::Lifting97Forward(liftingLines, scratch);
     for (size_t i = 0; i < convolution.samples.size(); ++i)
-      ASSERT_NEAR(convolution.samples[i], lifting.samples[i],
-                  1e-3 + 1e-5 * std::fabs(convolution.samples[i]))
-          << "coefficient " << i;
+      ASSERT_NEAR(convolution.samples[i], lifting.samples[i], 1e-3 + 1e-5 * std::fabs(convolution.samples[i]))
+          << "forward coefficient " << i;
+    transform_detail::ConvolutionInverse(convolutionLines, FilterBankKind::Cdf97, scratch);
+    transform_detail::Lifting97Inverse(liftingLines, scratch);
+    for (size_t i = 0; i < convolution.samples.size(); ++i)
+      ASSERT_NEAR(convolution.samples[i], lifting.samples[i], 1e-3 + 1e-5 * std::fabs(convolution.samples[i]))
+          << "inverse sample " << i;
   }
 }
 
