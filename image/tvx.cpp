@@ -134,10 +134,32 @@ int ReadCodecHeader(TXinputStream& input, JobGuard& job, HeaderGuard& header, in
   return TX_OK;
 }
 
-// Row length of the model's pixel buffer for a header (rows wider than 16
-// bits are fine: the codec takes a long).
-long ModelRowBytes(const TXimageParams& image, int bits, int planes) {
-  return static_cast<long>(planes) * image.width * ((bits + 7) >> 3);
+// The model's pixel buffer for a decoded header. Rows wider than 16 bits
+// are fine: the codec takes a long.
+struct ModelGeometry {
+  int width = 0;
+  int height = 0;
+  long rowBytes = 0;
+  size_t bytes = 0;
+};
+
+bool ModelGeometryFor(const TXimageParams& image, int bits, int planes, ModelGeometry& geometry) {
+  geometry.width = image.width;
+  geometry.height = image.height;
+  const int bytesPerPixel = planes * ((bits + 7) >> 3);
+  geometry.rowBytes = static_cast<long>(bytesPerPixel) * image.width;
+  return CheckedImageBytes(geometry.width, geometry.height, bytesPerPixel, geometry.bytes);
+}
+
+// After a complete decode into the pixel buffer: builds the DIB and takes
+// over the file's records and the codec's compressed size.
+int TakeOverDecodedImage(CDib& dib, const ModelGeometry& geometry, const HeaderGuard& header, long compressedSize) {
+  const int bitsPerPixel = static_cast<int>(dib.m_nPlanes) * dib.m_nBitsPerPlane;
+  if (!dib.CreateFromPixels(geometry.width, geometry.height, bitsPerPixel)) return DIB_ERR_INTERNAL;
+  dib.m_imageParams = *header.image;
+  dib.m_compressionParams = *header.compression;
+  dib.m_nCompressedSize = compressedSize > 0 ? static_cast<DWORD>(compressedSize) : 0;
+  return DIB_OK;
 }
 
 }  // namespace
@@ -175,15 +197,12 @@ int CDib::ReadTvx(const std::string& name, TXprogress* progress) {
 
   // Decode into a buffer of our own: the image keeps its old pixels and
   // records until the decode has succeeded.
-  const int width = header.image->width;
-  const int height = header.image->height;
-  const long rowBytes = ModelRowBytes(*header.image, bits, planes);
-  size_t bytes = 0;
-  if (!CheckedImageBytes(width, height, rowBytes / width, bytes)) return DIB_ERR_MEMORY;
-  std::unique_ptr<BYTE[]> pixels(new (std::nothrow) BYTE[bytes]());
+  ModelGeometry geometry;
+  if (!ModelGeometryFor(*header.image, bits, planes, geometry)) return DIB_ERR_MEMORY;
+  std::unique_ptr<BYTE[]> pixels(new (std::nothrow) BYTE[geometry.bytes]());
   if (!pixels) return DIB_ERR_MEMORY;
   if (progress != nullptr) progress->setTaskLimit(header.image, header.compression, static_cast<long>(m_nFileSize));
-  r = TXreadImage(job.job, pixels.get(), rowBytes, 0, progress);
+  r = TXreadImage(job.job, pixels.get(), geometry.rowBytes, 0, progress);
   if (r != TX_OK) return r;
   const long compressedSize = TXgetCompressedSize(job.job);
   TXendJob(job.job);
@@ -192,13 +211,9 @@ int CDib::ReadTvx(const std::string& name, TXprogress* progress) {
   m_nPlanes = static_cast<DWORD>(planes);
   m_nBitsPerPlane = (bits + 7) & ~7;
   m_nColorType = planes == 1 ? DibGrey : DibRGB;
-  AdoptPixels(std::move(pixels), bytes);
+  AdoptPixels(std::move(pixels), geometry.bytes);
   PixelRelease release(*this);
-  if (!CreateFromPixels(width, height, m_nBitsPerPlane * static_cast<int>(m_nPlanes))) return DIB_ERR_INTERNAL;
-  m_imageParams = *header.image;
-  m_compressionParams = *header.compression;
-  m_nCompressedSize = compressedSize > 0 ? static_cast<DWORD>(compressedSize) : 0;
-  return DIB_OK;
+  return TakeOverDecodedImage(*this, geometry, header, compressedSize);
 }
 
 namespace {
@@ -293,25 +308,20 @@ int CDib::DecompressFromMemory(TXpreviewInputStream& stream, TXprogress* progres
   if (r != TX_OK) return r;
   // 16-bit samples do not fit the model's 8-bit pixel buffer.
   if (!ModelTakes(bits, planes)) return DIB_ERR_FORMAT;
-  const int width = header.image->width;
-  const int height = header.image->height;
-  const long rowBytes = ModelRowBytes(*header.image, bits, planes);
-  size_t bytes = 0;
-  if (!CheckedImageBytes(width, height, rowBytes / width, bytes) || !AllocPixelBuffer(bytes)) return DIB_ERR_MEMORY;
+  ModelGeometry geometry;
+  if (!ModelGeometryFor(*header.image, bits, planes, geometry) || !AllocPixelBuffer(geometry.bytes)) {
+    return DIB_ERR_MEMORY;
+  }
   PixelRelease release(*this);
   m_nPlanes = static_cast<DWORD>(planes);
   m_nBitsPerPlane = (bits + 7) & ~7;
   m_nColorType = planes == 1 ? DibGrey : DibRGB;
   // Previews land in the image's own pixel buffer.
-  stream.setExternalBuffer(m_pPixels.get(), width, height, rowBytes);
+  stream.setExternalBuffer(m_pPixels.get(), geometry.width, geometry.height, geometry.rowBytes);
   if (progress != nullptr) progress->setTaskLimit(header.image, header.compression, static_cast<long>(m_nFileSize));
-  r = TXreadImage(job.job, m_pPixels.get(), rowBytes, 0, progress);
+  r = TXreadImage(job.job, m_pPixels.get(), geometry.rowBytes, 0, progress);
   if (r != TX_OK) return r;
   const long compressedSize = TXgetCompressedSize(job.job);
   TXendJob(job.job);
-  if (!CreateFromPixels(width, height, static_cast<int>(m_nPlanes) * m_nBitsPerPlane)) return DIB_ERR_INTERNAL;
-  m_imageParams = *header.image;
-  m_compressionParams = *header.compression;
-  m_nCompressedSize = compressedSize > 0 ? static_cast<DWORD>(compressedSize) : 0;
-  return DIB_OK;
+  return TakeOverDecodedImage(*this, geometry, header, compressedSize);
 }
