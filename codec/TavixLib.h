@@ -241,8 +241,12 @@ TX_API int TXwriteImage(TXjob* job, const void* pixels, long rowBytes, int reser
 // Quantizer preview: pixels (1 byte grey or 3 bytes R, G, B per pixel) are
 // made to look as a quality-mode file of these settings would decode.
 // quality16_16 is the preview's own scale, q = (2 + 48 ln(50 / Q) / ln 25) *
-// 65536 (131072 for Q = 50, 3954195 for Q = 1); portion as in
-// TXcompressionParams. TXquantizerPreviewSize gives the smallest window.
+// 65536 (131072 for Q = 50, 3954195 for Q = 1); smaller values count as
+// Q = 50. Values above Q = 1 go on coarsening the picture, step by step,
+// up to 3000 * 65536, where only its strongest structure is left (its
+// largest coefficients, at one quantiser cell); larger values count as that.
+// The portion is as in TXcompressionParams. TXquantizerPreviewSize gives the
+// smallest window.
 TX_API int TXquantizerPreviewSize(int width, int height, int bytesPerPixel, int waveletType, int codecType,
                                   uint16_t& outWidth, uint16_t& outHeight);
 TX_API int TXquantizerPreview(unsigned char* pixels, int width, int height, int bytesPerPixel, long rowBytes,
