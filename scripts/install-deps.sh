@@ -9,8 +9,11 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   # image libraries behind the JPEG, TIFF and GIF adapters
   libjpeg-dev libtiff-dev libgif-dev libpng-dev zlib1g-dev
-  # the application's user interface
-  qt6-base-dev
+  # the application's user interface, a font for it, and an X server for
+  # screenshots and GUI runs on machines without a display
+  qt6-base-dev qt6-qpa-plugins fonts-dejavu-core xvfb xauth
+  # desktop integration: .desktop and MIME database tools
+  desktop-file-utils shared-mime-info
   # independent tools that make and check test fixtures
   imagemagick netpbm libjpeg-turbo-progs
   # peer codecs and real photographs for the benchmarks
