@@ -261,6 +261,7 @@ int PnmWrite(const BYTE* pixels, int width, int height, int planes, const std::s
 // ---- CDib
 
 static int ReadBinaryPnmRows(CDib& dib, std::istream& in, const PnmHeader& header);
+static bool HasIdentityGreyTable(const CDib& dib);
 
 int CDib::ReadPNM(const std::string& name) {
   std::vector<char> streamBuffer(kStreamBufferBytes);
@@ -317,6 +318,9 @@ static int ReadBinaryPnmRows(CDib& dib, std::istream& in, const PnmHeader& heade
   dib.m_nBitsPerPlane = 8;
   dib.m_nPlanes = static_cast<DWORD>(planes);
   dib.m_nColorType = planes == 1 ? DibGrey : DibRGB;
+  // A pixel buffer left from the previous image is stale, and FinishRows
+  // would build the display copy from it instead of from the new rows.
+  dib.FreePixels();
   if (!dib.PrepareRows(width, height, 8 * planes)) return DIB_ERR_MEMORY;
   std::vector<BYTE> rgb(planes == 3 ? rowBytes : 0);
   PnmReader reader(in);
@@ -332,16 +336,32 @@ static int ReadBinaryPnmRows(CDib& dib, std::istream& in, const PnmHeader& heade
   return result;
 }
 
-// Binary rows go straight from the DIB to the file; plain files keep the
-// whole-image path of PnmWrite.
+// Whether every index an 8-bit DIB can hold maps to the grey level of the
+// same value, so that its rows are already the samples of a grey file.
+static bool HasIdentityGreyTable(const CDib& dib) {
+  const size_t available =
+      dib.HeaderBytes() > kBitmapInfoHeaderSize ? (dib.HeaderBytes() - kBitmapInfoHeaderSize) / 4 : 0;
+  if (!dib.m_pColorTable || dib.m_nColors < 256 || available < 256) return false;
+  for (int i = 0; i < 256; ++i) {
+    const RGBQUAD& q = dib.m_pColorTable[i];
+    if (q.rgbRed != i || q.rgbGreen != i || q.rgbBlue != i) return false;
+  }
+  return true;
+}
+
+// Rows that already hold the samples (24-bit colour, 8-bit grey with the
+// identity table) go straight from the DIB to the file; everything else is
+// converted through the pixel buffer.
 int CDib::WritePNM(const std::string& name) {
   const BITMAPINFOHEADER* info = Header();
-  if (!m_pBMI || !m_pBits || !info || (info->biBitCount != 8 && info->biBitCount != 24)) return DIB_ERR_INTERNAL;
+  if (!m_pBMI || !m_pBits || !info) return DIB_ERR_INTERNAL;
+  const int bitCount = info->biBitCount;
+  if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 24) return DIB_ERR_INTERNAL;
   const CSize size = GetSize();
   const int planes = m_nColorType == DibGrey ? 1 : 3;
-  if (planes != info->biBitCount / 8 || (planes == 1 && !IsGreyPalette())) {
-    // A colour table that is not the identity, or a depth that differs
-    // from the colour type: convert through the pixel buffer.
+  if (planes != bitCount / 8 || (planes == 1 && !HasIdentityGreyTable(*this))) {
+    // Grey levels are the table entries the indices name, which only the
+    // identity table turns into the indices themselves.
     if (!MakePixels()) return DIB_ERR_INTERNAL;
     const int result = PnmWrite(m_pPixels.get(), size.cx, size.cy, planes, name);
     FreePixels();
