@@ -6,6 +6,8 @@
 #include "docview/ChildFrame.h"
 #include "docview/TXPhotoDoc.h"
 #include "docview/TXPhotoView.h"
+#include "resources/Strings.h"
+#include "resources/resource.h"
 
 CTXPhotoDoc* CMultiDocTemplate::OpenDocumentFile(CMainFrame* frame, const QString& path, bool makeVisible) {
   auto doc = std::make_unique<CTXPhotoDoc>();
@@ -22,6 +24,7 @@ CTXPhotoDoc* CMultiDocTemplate::OpenClipboardDocument(CMainFrame* frame) {
   if (!doc->PasteFromClipboard())
     return nullptr;
   CreateNewFrame(frame, doc.get())->show();
+  doc->SetTitle(LoadStringResource(IDS_CLIPBOARD_TITLE));
   return doc.release();
 }
 

@@ -19,6 +19,7 @@
 #include <QtTest>
 
 #include "app/MainFrame.h"
+#include "app_test_helpers.h"
 #include "app/Settings.h"
 #include "app/TXPhotoApp.h"
 #include "app/ToolBarManager.h"
@@ -99,8 +100,10 @@ private slots:
   }
 
   void startFailsWhenNoNamedFileOpens() {
+    CMessageBoxRecorder boxes;
     CTXPhotoApp app;
     QVERIFY(!app.InitInstance(TestCommandLine({m_dir.filePath("missing.tvx")})));
+    QCOMPARE(boxes.texts.size(), 1);
   }
 
   void closingSavesTheLayout() {
