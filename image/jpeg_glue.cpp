@@ -14,6 +14,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <utility>
 
 // jpeglib.h needs size_t and FILE declared before it.
 #include <jerror.h>
@@ -72,6 +73,13 @@ int Percent(unsigned done, unsigned total) {
 
 // ---------------------------------------------------------------- reading
 
+// How a decoded row reaches its target row.
+enum class RowConversion {
+  None,         // libjpeg writes the target row itself
+  CmykToRgb,    // four-component rows through a scratch row
+  SwapToBgr,    // R, G, B through a scratch row into a DIB row
+};
+
 struct JpegReadJob {
   jpeg_decompress_struct cinfo{};
   JpegErrorManager error{};
@@ -79,17 +87,30 @@ struct JpegReadJob {
   std::FILE* file = nullptr;
   IProgressBar* bar = nullptr;
   uint64_t maxPixelBytes = 0;
+  // The rows go into this image's DIB when it is set, else into `pixels`.
+  CDib* dib = nullptr;
   std::unique_ptr<BYTE[]> pixels;
+  RowConversion conversion = RowConversion::None;
   int width = 0;
   int height = 0;
   int components = 0;
 };
 
+// Top-down row y of the target: a DIB row (bottom-up storage) or a row of
+// the pixel buffer.
+BYTE* TargetRow(JpegReadJob& job, unsigned y) {
+  if (job.dib) return job.dib->TopDownRow(static_cast<int>(y));
+  return job.pixels.get() + static_cast<size_t>(job.width) * static_cast<size_t>(job.components) * y;
+}
+
 // Four-component output (CMYK, or YCCK that libjpeg turns into CMYK) becomes
-// RGB. Files with an APP14 colour-transform marker store the inks inverted
-// (the common way such files are written); others store them plainly.
-void CmykRowToRgb(const JSAMPLE* cmyk, BYTE* rgb, unsigned width, bool inverted) {
-  for (unsigned x = 0; x < width; ++x, cmyk += 4, rgb += 3) {
+// R, G, B, or B, G, R for a DIB row. Files with an APP14 colour-transform
+// marker store the inks inverted (the common way such files are written);
+// others store them plainly.
+void CmykRowToRgb(const JSAMPLE* cmyk, BYTE* out, unsigned width, bool inverted, bool bgr) {
+  const int red = bgr ? 2 : 0;
+  const int blue = 2 - red;
+  for (unsigned x = 0; x < width; ++x, cmyk += 4, out += 3) {
     unsigned c = cmyk[0], m = cmyk[1], y = cmyk[2], k = cmyk[3];
     if (!inverted) {
       c = 255 - c;
@@ -97,18 +118,34 @@ void CmykRowToRgb(const JSAMPLE* cmyk, BYTE* rgb, unsigned width, bool inverted)
       y = 255 - y;
       k = 255 - k;
     }
-    rgb[0] = static_cast<BYTE>(c * k / 255);
-    rgb[1] = static_cast<BYTE>(m * k / 255);
-    rgb[2] = static_cast<BYTE>(y * k / 255);
+    out[red] = static_cast<BYTE>(c * k / 255);
+    out[1] = static_cast<BYTE>(m * k / 255);
+    out[blue] = static_cast<BYTE>(y * k / 255);
   }
 }
 
-// Picks the output colour space and checks the output size before anything
-// large is allocated. False refuses the file.
+// Asks libjpeg for B, G, R samples, the order of DIB rows. False when this
+// libjpeg has no such output.
+bool RequestBgrOutput(jpeg_decompress_struct& cinfo) {
+#ifdef JCS_EXTENSIONS
+  cinfo.out_color_space = JCS_EXT_BGR;
+  return true;
+#else
+  (void)cinfo;
+  return false;
+#endif
+}
+
+// Picks the output colour space and checks the output size, then allocates
+// the target. False refuses the file.
 bool PrepareOutput(JpegReadJob& job) {
   jpeg_decompress_struct& cinfo = job.cinfo;
-  if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK)
+  if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK) {
     cinfo.out_color_space = JCS_CMYK;
+    job.conversion = RowConversion::CmykToRgb;
+  } else if (job.dib && cinfo.out_color_space == JCS_RGB && !RequestBgrOutput(cinfo)) {
+    job.conversion = RowConversion::SwapToBgr;
+  }
   jpeg_calc_output_dimensions(&cinfo);
   const int components = cinfo.out_color_components == 4 ? 3 : cinfo.out_color_components;
   if (components != 1 && components != 3) return false;
@@ -118,8 +155,20 @@ bool PrepareOutput(JpegReadJob& job) {
   job.width = static_cast<int>(cinfo.output_width);
   job.height = static_cast<int>(cinfo.output_height);
   job.components = components;
+  if (job.dib) return job.dib->PrepareRows(job.width, job.height, 8 * components) != 0;
   job.pixels.reset(new (std::nothrow) BYTE[bytes]);
   return job.pixels != nullptr;
+}
+
+// Reads one scan line through the scratch row and converts it into its target.
+void ReadConvertedRow(JpegReadJob& job, JSAMPARRAY scratch) {
+  jpeg_decompress_struct& cinfo = job.cinfo;
+  BYTE* target = TargetRow(job, cinfo.output_scanline);
+  if (jpeg_read_scanlines(&cinfo, scratch, 1) != 1) return;
+  if (job.conversion == RowConversion::CmykToRgb)
+    CmykRowToRgb(scratch[0], target, cinfo.output_width, cinfo.saw_Adobe_marker, job.dib != nullptr);
+  else
+    CDib::SwapRedBlue(scratch[0], target, cinfo.output_width);
 }
 
 // Runs the decompression cycle. Holds no object with a destructor: libjpeg
@@ -144,34 +193,47 @@ bool DecodeJpeg(JpegReadJob& job) {
     return false;
   }
   jpeg_start_decompress(&cinfo);
-  const unsigned width = cinfo.output_width;
-  const bool converts = cinfo.output_components == 4;
-  JSAMPARRAY cmykRow =
-      converts ? (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE, width * 4, 1)
-               : nullptr;
-  const size_t stride = static_cast<size_t>(width) * job.components;
-  // Rows go straight into the pixel buffer, as many per call as libjpeg
+  const bool converts = job.conversion != RowConversion::None;
+  JSAMPARRAY scratch = converts ? (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
+                                                             cinfo.output_width * cinfo.output_components, 1)
+                                : nullptr;
+  // Rows go straight into their target, as many per call as libjpeg
   // produces at once (two for 2x2-subsampled colour), which spares it an
   // internal copy; the bar still moves once per scan line.
   constexpr int kMaxRowsPerCall = 4;
-  const unsigned rowsPerCall = converts ? 1 : static_cast<unsigned>(std::clamp(cinfo.rec_outbuf_height, 1, kMaxRowsPerCall));
+  const unsigned rowsPerCall =
+      converts ? 1 : static_cast<unsigned>(std::clamp(cinfo.rec_outbuf_height, 1, kMaxRowsPerCall));
   while (cinfo.output_scanline < cinfo.output_height) {
     const unsigned first = cinfo.output_scanline;
     const unsigned rows = std::min(rowsPerCall, cinfo.output_height - first);
     if (job.bar)
       for (unsigned line = first; line < first + rows; ++line) job.bar->SetPos(Percent(line, cinfo.output_height));
-    BYTE* target = job.pixels.get() + stride * first;
     if (converts) {
-      jpeg_read_scanlines(&cinfo, cmykRow, 1);
-      CmykRowToRgb(cmykRow[0], target, width, cinfo.saw_Adobe_marker);
+      ReadConvertedRow(job, scratch);
     } else {
       JSAMPROW rowPointers[kMaxRowsPerCall];
-      for (unsigned i = 0; i < rows; ++i) rowPointers[i] = target + stride * i;
+      for (unsigned i = 0; i < rows; ++i) rowPointers[i] = TargetRow(job, first + i);
       jpeg_read_scanlines(&cinfo, rowPointers, rows);
     }
   }
   jpeg_finish_decompress(&cinfo);
   jpeg_destroy_decompress(&cinfo);
+  return true;
+}
+
+// Opens the file and runs the cycle into the job's target; moves the bar to
+// 0 first and to 100 on success.
+bool ReadJpeg(const char* name, JpegReadJob& job) {
+  if (job.bar) job.bar->SetPos(0);
+  FilePtr file(std::fopen(name, "rb"));
+  if (!file) {
+    char message[JMSG_LENGTH_MAX];
+    std::snprintf(message, sizeof message, "JPEG :\nCan't open %s\n", name);
+    return false;
+  }
+  job.file = file.get();
+  if (!DecodeJpeg(job)) return false;
+  if (job.bar) job.bar->SetPos(100);
   return true;
 }
 
@@ -230,24 +292,25 @@ std::unique_ptr<BYTE[]> ReduceTriplesToGrey(const BYTE* rgb, size_t pixels) {
 
 std::unique_ptr<BYTE[]> ReadJpegFile(const char* name, int size[2], int* bitsPerSample, int* components,
                                      IProgressBar* bar, uint64_t maxPixelBytes) {
-  if (bar) bar->SetPos(0);
-  FilePtr file(std::fopen(name, "rb"));
-  if (!file) {
-    char message[JMSG_LENGTH_MAX];
-    std::snprintf(message, sizeof message, "JPEG :\nCan't open %s\n", name);
-    return nullptr;
-  }
   JpegReadJob job;
-  job.file = file.get();
   job.bar = bar;
   job.maxPixelBytes = maxPixelBytes;
-  if (!DecodeJpeg(job)) return nullptr;
+  if (!ReadJpeg(name, job)) return nullptr;
   size[0] = job.width;
   size[1] = job.height;
   *bitsPerSample = 8;
   *components = job.components;
-  if (bar) bar->SetPos(100);
   return std::move(job.pixels);
+}
+
+BOOL ReadJpegRows(const char* name, CDib& dib, int* components, IProgressBar* bar, uint64_t maxPixelBytes) {
+  JpegReadJob job;
+  job.bar = bar;
+  job.maxPixelBytes = maxPixelBytes;
+  job.dib = &dib;
+  if (!ReadJpeg(name, job)) return 0;
+  *components = job.components;
+  return 1;
 }
 
 BOOL WriteJpegFile(const char* name, const BYTE* rgb, int width, int height, BOOL isColor, int quality,
@@ -282,19 +345,35 @@ BOOL WriteJpegFile(const char* name, const BYTE* rgb, int width, int height, BOO
   return 1;
 }
 
+// The rows are decoded into a staging image whose DIB then replaces ours,
+// so a file that fails part-way leaves the current image as it was. No
+// pixel buffer is built: the writers and the codec make one when they need it.
 int CDib::ReadJPEG(const std::string& name, IProgressBar* bar) {
-  int size[2] = {0, 0};
-  int bitsPerSample = 0;
+  CDib staged;
   int components = 0;
-  std::unique_ptr<BYTE[]> pixels = ReadJpegFile(name.c_str(), size, &bitsPerSample, &components, bar);
-  if (!pixels) return DIB_ERR_IO;
-  m_nBitsPerPlane = bitsPerSample;
+  if (!ReadJpegRows(name.c_str(), staged, &components, bar)) return DIB_ERR_IO;
+  // Everything Free releases changes hands; our old DIB goes with `staged`.
+  std::swap(m_pColorTable, staged.m_pColorTable);
+  std::swap(m_hBitmap, staged.m_hBitmap);
+  std::swap(m_pBits, staged.m_pBits);
+  std::swap(m_pBMI, staged.m_pBMI);
+  std::swap(m_nColors, staged.m_nColors);
+  std::swap(m_wRowBytes, staged.m_wRowBytes);
+  std::swap(m_nHeaderOwner, staged.m_nHeaderOwner);
+  std::swap(m_bOwnBits, staged.m_bOwnBits);
+  std::swap(m_nRowPadBits, staged.m_nRowPadBits);
+  std::swap(m_hPalette, staged.m_hPalette);
+  std::swap(m_nImageSize, staged.m_nImageSize);
+  std::swap(m_headerBlock, staged.m_headerBlock);
+  std::swap(m_bitsBlock, staged.m_bitsBlock);
+  std::swap(m_nHeaderBytes, staged.m_nHeaderBytes);
+  m_nBitsPerPlane = 8;
   m_nPlanes = static_cast<DWORD>(components);
   m_nColorType = components == 1 ? DibGrey : DibRGB;
-  AdoptPixels(std::move(pixels), static_cast<size_t>(size[0]) * size[1] * components);
-  const int created = CreateFromPixels(size[0], size[1], bitsPerSample * components);
+  // A pixel buffer from the earlier image is stale, and FinishRows would
+  // build the display copy from it.
   FreePixels();
-  return created ? DIB_OK : DIB_ERR_IO;
+  return FinishRows() ? DIB_OK : DIB_ERR_IO;
 }
 
 int CDib::WriteJPEG(const std::string& name, int quality, IProgressBar* bar) {

@@ -20,6 +20,18 @@
 std::unique_ptr<BYTE[]> ReadJpegFile(const char* name, int size[2], int* bitsPerSample, int* components,
                                      IProgressBar* bar, uint64_t maxPixelBytes = kMaxImageBytes);
 
+class CDib;
+
+// Reads a JPEG file straight into the rows of `dib` (through PrepareRows:
+// 8-bit rows for grey, 24-bit B, G, R rows for colour), with no whole-image
+// pixel buffer in between, and sets *components to 1 or 3. The caller ends
+// with FinishRows. Progress, limits and the CMYK conversion are those of
+// ReadJpegFile. Returns 1 on success; on failure 0, and `dib` may hold a
+// partly filled image, so callers that must keep an older image read into
+// a fresh CDib.
+BOOL ReadJpegRows(const char* name, CDib& dib, int* components, IProgressBar* bar,
+                  uint64_t maxPixelBytes = kMaxImageBytes);
+
 // Writes `rgb` (top-down, width * 3 bytes per row) as a baseline JPEG of the
 // given quality (0..100). With isColor FALSE the triples are reduced to one
 // grey sample each and a one-component file is written. The file is built

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "formats/glue_test_helpers.h"
+#include "image/display/DisplayDib.h"
 #include "image/jpeg_glue.h"
 
 namespace {
@@ -72,6 +73,56 @@ TEST_F(JpegTest, GreyAndColourFilesLoadWithTheirColourTypeAndDecodeAsDjpegDoes) 
     EXPECT_EQ(dib.m_nPlanes, DWORD(c.planes));
     EXPECT_EQ(dib.GetSize(), (CSize{37, 29}));
     EXPECT_LE(MaxDifference(DibPixels(dib), DjpegPixels(jpeg)), 1);
+  }
+}
+
+// Decoding straight into the DIB's rows gives the bytes that the pixel
+// buffer reader followed by CreateFromPixels gives: B, G, R order, bottom-up
+// rows, zeroed row padding (odd widths), and on a palette display the same
+// dithered copy.
+TEST_F(JpegTest, DibRowsMatchThePixelBufferReader) {
+  struct Case {
+    const char* name;
+    int width;
+    int planes;
+    const char* options;
+    bool paletteDisplay;
+  };
+  for (const Case& c : {Case{"grey", 37, 1, "-quality 85", false}, Case{"colour", 37, 3, "-quality 85", false},
+                        Case{"subsampled", 37, 3, "-quality 60 -sampling-factor 2x2", false},
+                        Case{"progressive", 38, 3, "-quality 70 -interlace JPEG", false},
+                        Case{"cmyk", 37, 3, "-colorspace CMYK -quality 95", false},
+                        Case{"palette-display", 37, 3, "-quality 85", true}}) {
+    SCOPED_TRACE(c.name);
+    const std::string jpeg = dir.File(std::string(c.name) + ".jpg");
+    ASSERT_TRUE(Convert(WritePatternPnm(dir, c.name, c.width, 29, c.planes), c.options, jpeg));
+    int size[2] = {0, 0};
+    int bits = 0;
+    int components = 0;
+    std::unique_ptr<BYTE[]> pixels = ReadJpegFile(jpeg.c_str(), size, &bits, &components, nullptr);
+    ASSERT_TRUE(pixels);
+    CDib expected;
+    expected.SetPaletteDisplay(c.paletteDisplay);
+    const size_t count = size_t(size[0]) * size_t(size[1]) * size_t(components);
+    ASSERT_TRUE(MakeDib(expected, size[0], size[1], components, Bytes(pixels.get(), pixels.get() + count)));
+
+    CDib dib;
+    dib.SetPaletteDisplay(c.paletteDisplay);
+    ASSERT_EQ(dib.ReadJPEG(jpeg, nullptr), DIB_OK);
+    EXPECT_EQ(dib.GetPixels(), nullptr);
+    EXPECT_EQ(dib.m_nColorType, expected.m_nColorType);
+    EXPECT_EQ(Bytes(dib.m_pBMI, dib.m_pBMI + dib.HeaderBytes()),
+              Bytes(expected.m_pBMI, expected.m_pBMI + expected.HeaderBytes()));
+    ASSERT_EQ(dib.m_nImageSize, expected.m_nImageSize);
+    EXPECT_EQ(Bytes(dib.m_pBits, dib.m_pBits + dib.m_nImageSize),
+              Bytes(expected.m_pBits, expected.m_pBits + expected.m_nImageSize));
+    ASSERT_EQ(dib.m_pDisplayDib != nullptr, c.paletteDisplay);
+    if (c.paletteDisplay) {
+      const size_t displayBytes = DibStride(size[0], 8) * size_t(size[1]);
+      ASSERT_TRUE(dib.m_pDisplayDib->GetBits() && expected.m_pDisplayDib->GetBits());
+      EXPECT_EQ(Bytes(dib.m_pDisplayDib->GetBits(), dib.m_pDisplayDib->GetBits() + displayBytes),
+                Bytes(expected.m_pDisplayDib->GetBits(), expected.m_pDisplayDib->GetBits() + displayBytes));
+    }
   }
 }
 
@@ -176,14 +227,31 @@ TEST_F(JpegTest, UnreadableFilesFailWithIoErrorAndLeaveTheImageAlone) {
   formats_test::WriteBytes(dir.File("header-only.jpg"), Bytes(bytes.begin(), bytes.begin() + 20));
   formats_test::WriteBytes(dir.File("not-a-jpeg.jpg"), Bytes{'G', 'I', 'F', '8', '9', 'a', 0, 0});
   formats_test::WriteBytes(dir.File("empty.jpg"), Bytes{});
+  // Scan tables that were never defined: libjpeg fails only once decoding
+  // starts, after the image size is known.
+  Bytes badTable = bytes;
+  for (size_t i = 2; i + 4 < badTable.size(); i += 2 + ((size_t(badTable[i + 2]) << 8) | badTable[i + 3])) {
+    if (badTable[i + 1] == 0xDA) {
+      for (int c = 0; c < badTable[i + 4]; ++c) badTable[i + 6 + 2 * size_t(c)] = 0x33;
+      break;
+    }
+  }
+  formats_test::WriteBytes(dir.File("undefined-table.jpg"), badTable);
 
   CDib dib;
-  ASSERT_EQ(dib.ReadJPEG(good, nullptr), DIB_OK);
-  for (const char* name : {"missing.jpg", "bomb-65000x65000.jpg", "header-only.jpg", "not-a-jpeg.jpg", "empty.jpg"}) {
+  // The earlier image differs in size from the damaged files, so that a
+  // read that rebuilt the DIB before failing cannot go unnoticed.
+  const std::string earlier = dir.File("earlier.jpg");
+  ASSERT_TRUE(Convert(WritePatternPnm(dir, "earlier", 48, 32, 3), "-quality 80", earlier));
+  ASSERT_EQ(dib.ReadJPEG(earlier, nullptr), DIB_OK);
+  const Bytes before(dib.m_pBits, dib.m_pBits + dib.m_nImageSize);
+  for (const char* name : {"missing.jpg", "bomb-65000x65000.jpg", "header-only.jpg", "not-a-jpeg.jpg", "empty.jpg",
+                           "undefined-table.jpg"}) {
     SCOPED_TRACE(name);
     RecordingProgressBar bar;
     EXPECT_EQ(dib.ReadJPEG(dir.File(name), &bar), DIB_ERR_IO);
-    EXPECT_EQ(dib.GetSize(), (CSize{64, 64})) << "a failed read keeps the earlier image";
+    EXPECT_EQ(dib.GetSize(), (CSize{48, 32})) << "a failed read keeps the earlier image";
+    EXPECT_EQ(Bytes(dib.m_pBits, dib.m_pBits + dib.m_nImageSize), before);
     EXPECT_TRUE(bar.positions.empty() || bar.positions.back() != 100);
   }
 
