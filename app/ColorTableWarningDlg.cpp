@@ -1,5 +1,7 @@
 #include "app/ColorTableWarningDlg.h"
 
+#include "app/ControlIds.h"
+
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -22,11 +24,6 @@ constexpr int kExitResult = -1;
 const char kWarningText[] =
     "The color table of your device is too small, in order to ensure an optimal representation of the "
     "pictures.\n\nDo you want to continue? ";
-
-void Identify(QWidget* widget, int id, const char* symbol) {
-  widget->setProperty("tavixId", id);
-  widget->setObjectName(QString::fromLatin1(symbol));
-}
 
 QPushButton* MakeButton(const QString& text, int id, const char* symbol) {
   auto* button = new QPushButton(text);

@@ -1,5 +1,7 @@
 #include "compression/ImageInfoDlg.h"
 
+#include "app/ControlIds.h"
+
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -28,11 +30,6 @@ constexpr int kParamsLines = 6;
 const char* const kLabels[] = {"File Name:",    "File Format:",          "File Size (Byte):",
                                "Image Width (Pixel):", "Image Height (Pixel):", "Color Model:",
                                "Compression Mode:",    "Compression Ratio (R):", "Compression Parameters:"};
-
-void Identify(QWidget* widget, int id, const char* symbol) {
-  widget->setProperty("tavixId", id);
-  widget->setObjectName(QString::fromLatin1(symbol));
-}
 
 QGridLayout* GroupGrid(QGroupBox* group) {
   auto* grid = new QGridLayout(group);

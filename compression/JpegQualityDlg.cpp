@@ -1,5 +1,7 @@
 #include "compression/JpegQualityDlg.h"
 
+#include "app/ControlIds.h"
+
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -19,11 +21,6 @@ namespace {
 constexpr int kEditWidth = 48;
 constexpr int kSliderWidth = 200;
 constexpr int kTickInterval = 10;
-
-void Identify(QWidget* widget, int id, const char* symbol) {
-  widget->setProperty("tavixId", id);
-  widget->setObjectName(QString::fromLatin1(symbol));
-}
 
 QPushButton* MakeButton(const QString& text, int id, const char* symbol) {
   auto* button = new QPushButton(text);

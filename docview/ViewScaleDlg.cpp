@@ -1,5 +1,7 @@
 #include "docview/ViewScaleDlg.h"
 
+#include "app/ControlIds.h"
+
 #include <QButtonGroup>
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -37,11 +39,6 @@ constexpr ScaleButton kButtons[] = {
 // The framework's texts for a field that must hold an integer.
 const char kNotAnInteger[] = "Please enter an integer.";
 const char kIntegerRange[] = "Please enter an integer between %1 and %2.";
-
-void Identify(QWidget* widget, int id, const char* symbol) {
-  widget->setProperty("tavixId", id);
-  widget->setObjectName(QString::fromLatin1(symbol));
-}
 
 QString WithoutMnemonic(const char* text) { return QString::fromLatin1(text).remove(QLatin1Char('&')); }
 
