@@ -218,7 +218,7 @@ CTXPhotoDoc::CTXPhotoDoc() : m_pDib(new (std::nothrow) CDib) {
     m_pDib->SetPaletteDisplay(app->IsPaletteDisplay());
 }
 
-CTXPhotoDoc::~CTXPhotoDoc() = default;
+CTXPhotoDoc::~CTXPhotoDoc() { DeletePreviewDlg(); }
 
 bool CTXPhotoDoc::OnOpenDocument(const QString& path) {
   const QFileInfo info(path);

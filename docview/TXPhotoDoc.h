@@ -38,6 +38,18 @@ public:
   // parameters (after a .tvx read).
   void BuildCompressionInfo();
 
+  // ---- preview (DocPreview.cpp)
+  // Compresses the image into memory with the view's settings and decodes
+  // it into m_pPreviewDib, showing intermediate images. Always true; a
+  // failure is reported and closes the Preview dialog.
+  bool CreatePreview();
+  // Runs the Preview dialog; on "Save" writes the previewed bytes.
+  void PreviewAndSave();
+  // Repaints the open Preview dialog; 0 when none is open.
+  int RefreshPreview();
+  void DeletePreviewDib();
+  void DeletePreviewDlg();
+
   const QString& GetPathName() const { return m_strFilePath; }
   QString GetTitle() const { return m_strTitle; }
   void SetTitle(const QString& title);

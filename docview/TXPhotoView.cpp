@@ -15,6 +15,7 @@
 
 #include "app/ContextMenuManager.h"
 #include "app/MainFrame.h"
+#include "app/PrivateMessages.h"
 #include "app/TXPhotoApp.h"
 #include "compression/FileSizeDlg.h"
 #include "compression/QualityDlg.h"
@@ -125,7 +126,9 @@ int ActivationMode(const CTXPhotoDoc& doc, int current) {
 
 }  // namespace
 
-CTXPhotoView::CTXPhotoView(CTXPhotoDoc* doc) : m_pDoc(doc) {
+CTXPhotoView::CTXPhotoView(CTXPhotoDoc* doc)
+    : m_dlgFileSize(std::make_unique<CFileSizeDlg>(this)), m_dlgQuality(std::make_unique<CQualityDlg>(this)),
+      m_pDoc(doc) {
   setObjectName("CTXPhotoView");
   setFrameShape(QFrame::NoFrame);
   setFocusPolicy(Qt::StrongFocus);
@@ -164,6 +167,7 @@ void CTXPhotoView::OnInitialUpdate() {
   m_sizeImage = QSize(size.cx, std::abs(size.cy));
   m_nBitsPerPixel = dib->Header()->biBitCount;
   m_nImageBytes = static_cast<long long>(m_sizeImage.width()) * m_sizeImage.height() * m_nBitsPerPixel / 8;
+  InitCompressionSettings();
 
   m_dZoom = 1.0;
   m_sizeDisplay = m_sizeImage;
@@ -280,6 +284,10 @@ bool CTXPhotoView::OnCommand(int id) {
     case ID_FILE_EXPORT: OnFileExport(); return true;
     case ID_EDIT_COPY: OnEditCopy(); return true;
     case ID_IMAGE_INFO: OnImageInfo(); return true;
+    case ID_COMPRESS_FILESIZE: OnCompressFileSize(); return true;
+    case ID_COMPRESS_QUALITY: OnCompressQuality(); return true;
+    case ID_COMPRESS_LOSSLESS: OnCompressLossless(); return true;
+    case ID_COMPRESS: OnCompress(); return true;
     default: return false;
   }
 }
@@ -292,7 +300,18 @@ bool CTXPhotoView::OnUpdateCommand(CCmdUI& ui) {
     case ID_EDIT_COPY: ui.Enable(m_pDoc->GetDib() != nullptr && m_pDoc->GetDib()->Header() != nullptr); return true;
     case ID_VIEW_SCALE:
     case ID_FILE_EXPORT:
-    case ID_IMAGE_INFO: ui.Enable(true); return true;
+    case ID_IMAGE_INFO:
+    case ID_COMPRESS: ui.Enable(true); return true;
+    case ID_COMPRESS_FILESIZE:
+      ui.SetCheck(m_nSourceMode == CompressFileSize);
+      return true;
+    case ID_COMPRESS_QUALITY:
+      ui.SetCheck(m_nSourceMode == CompressQuality);
+      return true;
+    case ID_COMPRESS_LOSSLESS:
+      ui.Enable(m_pDoc->GetDib() != nullptr && m_pDoc->GetDib()->m_nColorType == DibGrey);
+      ui.SetCheck(m_nSourceMode == CompressLossless);
+      return true;
     default: return false;
   }
 }
@@ -300,6 +319,12 @@ bool CTXPhotoView::OnUpdateCommand(CCmdUI& ui) {
 // ---------------------------------------------------------------- events
 
 bool CTXPhotoView::event(QEvent* event) {
+  // "Preview" of a settings dialog: the dialog has closed; the document
+  // runs the Preview dialog.
+  if (event->type() == kShowPreviewEvent) {
+    m_pDoc->PreviewAndSave();
+    return true;
+  }
   const bool handled = QAbstractScrollArea::event(event);
   // The first showing is the initial update: by then the main window's
   // client area has its size, also for files opened before it was shown.

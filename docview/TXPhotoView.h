@@ -45,6 +45,22 @@ public:
   // True when the image is at least 32 x 32; otherwise tells the user.
   bool SizeGate();
 
+  // ---- compression settings (compression/ViewSettings.cpp)
+  // Fills both settings dialogs from the image, once, at the initial update.
+  void InitCompressionSettings();
+  // Copies the settings of m_nCompressionMode into the image's codec
+  // parameters; false (nothing written) when the row maps to no wavelet.
+  bool BuildCompressionParams();
+
+  // ---- compress commands (ViewCompressCommands.cpp)
+  void OnCompressFileSize();
+  void OnCompressQuality();
+  void OnCompressLossless();
+  void OnCompress();  // the toolbar's "Compress": the mode chosen in the main frame
+  // Runs the command of m_nCompressionMode again (after the Preview dialog's "Close").
+  void RunCompressionCommand();
+  void CompressAndSave();
+
   // ---- state
   double m_dZoom = 1.0;
   QSize m_sizeImage;

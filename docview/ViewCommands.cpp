@@ -24,6 +24,7 @@
 #include "compression/JpegQualityDlg.h"
 #include "docview/TXPhotoDoc.h"
 #include "docview/TXPhotoView.h"
+#include "docview/SaveNames.h"
 #include "image/Dib.h"
 #include "resources/Strings.h"
 #include "resources/resource.h"
@@ -61,12 +62,8 @@ QMessageBox::StandardButton Ask(QWidget* parent, const QString& text, QMessageBo
 
 void Warn(QWidget* parent, const QString& text) { Ask(parent, text, QMessageBox::Ok, QMessageBox::Ok); }
 
-// The chosen path with its file name cut before the first '.' and the
-// format's extension appended; the folders keep their dots.
 QString ExportPath(const QString& chosen, const char* extension) {
-  const qsizetype nameStart = chosen.lastIndexOf(QLatin1Char('/')) + 1;
-  const qsizetype dot = chosen.indexOf(QLatin1Char('.'), nameStart);
-  return (dot < 0 ? chosen : chosen.left(dot)) + QLatin1String(extension);
+  return PathWithExtension(chosen, QLatin1String(extension));
 }
 
 // Wait cursor and a text in the main status bar's first pane while a
