@@ -1,4 +1,4 @@
-// CTXPhotoApp: the application object. Start-up in the designed order, the
+// CTXPhotoApp: the application object. Start-up in its fixed order, the
 // settings, the document manager and template, the deferred colour-table
 // warning, About, help and the keyboard and context-menu state.
 #pragma once

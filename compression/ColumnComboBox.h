@@ -33,7 +33,7 @@ public:
   // The short form of `codingLayer` in abbreviation set `set`; empty when
   // the text is not one of the known full texts.
   static QString ShortCodingLayer(int set, const QString& codingLayer);
-  // Width of column 0 (filter) or 1 (coding layer): the designed width, or
+  // Width of column 0 (filter) or 1 (coding layer): the standard width, or
   // more when the font needs it for the widest text of the column.
   int ColumnWidth(int column) const;
   // Least width of the open list, borders included.

@@ -189,7 +189,7 @@ private slots:
   }
 
   // Every way an export can stop short: nothing is written that is not
-  // complete, and only the designed messages show.
+  // complete, and only the expected messages show.
   void exportStopsShort_data() {
     QTest::addColumn<QStringList>("image");
     QTest::addColumn<int>("index");
