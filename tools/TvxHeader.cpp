@@ -1,5 +1,6 @@
 #include "tools/TvxHeader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -53,6 +54,11 @@ bool IsSixteenBit(int colorType) { return colorType == TXcolorGrey16 || colorTyp
 
 constexpr int kGreyOffset = 32768;
 
+// 16-bit streams keep the samples' maximum value in auxWord3; 0, which every
+// older writer stored, means the full range.
+uint16_t MaxValueToAux(int maxValue) { return maxValue >= 65535 ? 0 : static_cast<uint16_t>(maxValue); }
+int MaxValueFromAux(uint16_t aux) { return aux == 0 ? 65535 : aux; }
+
 }  // namespace
 
 Status ReadTvxHeader(const std::string& path, TvxHeaderInfo& info) {
@@ -104,6 +110,7 @@ std::string DescribeTvxHeader(const TvxHeaderInfo& info) {
   text << "sizeMode: " << compression.sizeMode << "\n"
        << "auxLong: " << compression.auxLong << "\n"
        << "auxWords: " << compression.auxWord1 << ", " << compression.auxWord2 << ", " << compression.auxWord3 << "\n";
+  if (IsSixteenBit(image.colorType)) text << "maximum sample value: " << MaxValueFromAux(compression.auxWord3) << "\n";
   if (info.compressedSize >= 0)
     text << "compressed size: " << info.compressedSize << " bytes\n";
   else
@@ -125,11 +132,13 @@ Status EncodeSamples(const SampleImage& image, const TXimageParams& imageParams,
   std::vector<uint16_t> pixels(image.samples);
   if (image.planes == 1)
     for (uint16_t& sample : pixels) sample = static_cast<uint16_t>(static_cast<int16_t>(sample - kGreyOffset));
+  TXcompressionParams withRange = compression;
+  withRange.auxWord3 = MaxValueToAux(image.maxValue);
   CodecSession session;
   if (session.result() != TX_OK) return CodecFailure("cannot start the codec", session.result());
   JobGuard job;
   int result = TXcompressionJob(job.job, out);
-  if (result == TX_OK) result = TXwriteHeader(job.job, imageParams, compression);
+  if (result == TX_OK) result = TXwriteHeader(job.job, imageParams, withRange);
   if (result == TX_OK)
     result = TXwriteImage(job.job, pixels.data(), static_cast<long>(rowSamples * 2), 0, progress);
   if (result == TX_OK) {
@@ -159,7 +168,7 @@ Status DecodeSamples(const std::string& path, SampleImage& image, TXprogress* pr
   result16.width = header.image->width;
   result16.height = header.image->height;
   result16.planes = colorType == TXcolorGrey16 ? 1 : 3;
-  result16.maxValue = 65535;
+  result16.maxValue = MaxValueFromAux(header.compression->auxWord3);
   size_t bytes = 0;
   if (!CheckedImageBytes(result16.width, result16.height, result16.planes * 2, bytes))
     return Status::Fail("'" + path + "' is too large to decode");
@@ -171,6 +180,9 @@ Status DecodeSamples(const std::string& path, SampleImage& image, TXprogress* pr
   if (result16.planes == 1)
     for (uint16_t& sample : result16.samples)
       sample = static_cast<uint16_t>(static_cast<int16_t>(sample) + kGreyOffset);
+  // Lossy decoding may overshoot the range; the written file must stay valid.
+  const uint16_t limit = static_cast<uint16_t>(result16.maxValue);
+  for (uint16_t& sample : result16.samples) sample = std::min(sample, limit);
   image = std::move(result16);
   return Status::Ok();
 }

@@ -23,7 +23,8 @@ Status ReadTvxHeader(const std::string& path, TvxHeaderInfo& info);
 std::string DescribeTvxHeader(const TvxHeaderInfo& info);
 
 // 16-bit samples (colour types 3 and 4) to and from a .tvx stream. Grey
-// samples are stored signed: the unsigned PGM value minus 32768.
+// samples are stored signed: the unsigned PGM value minus 32768. The maximum
+// value travels in auxWord3 (0 for 65535) and bounds the decoded samples.
 Status EncodeSamples(const SampleImage& image, const TXimageParams& imageParams,
                      const TXcompressionParams& compression, std::ostream& out, TXprogress* progress);
 Status DecodeSamples(const std::string& path, SampleImage& image, TXprogress* progress);

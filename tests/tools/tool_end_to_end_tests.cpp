@@ -158,8 +158,8 @@ TEST_F(TavixTool, LosslessIsExactForEightAndSixteenBits) {
       ASSERT_EQ(Tavix("decompress " + Quote(tvx) + " " + Quote(back), &output), 0) << output;
       SampleImage decoded;
       ASSERT_TRUE(ReadPnmSamples(back, decoded).ok());
-      // Deep files come back with maximum value 65535; the samples are exact.
       EXPECT_EQ(decoded.samples, original.samples) << source << " " << wavelet;
+      EXPECT_EQ(decoded.maxValue, original.maxValue) << source << " " << wavelet;
       EXPECT_EQ(decoded.planes, original.planes);
     }
   }
@@ -170,6 +170,44 @@ TEST_F(TavixTool, LosslessIsExactForEightAndSixteenBits) {
   EXPECT_NE(output.find("Grayscale (16 bit)"), std::string::npos) << output;
   EXPECT_NE(output.find("SP Transformation"), std::string::npos) << output;
   EXPECT_NE(output.find("mode: Lossless"), std::string::npos) << output;
+}
+
+// High-contrast content that reaches 0 and the maximum, so lossy coding
+// overshoots the range at the edges.
+SampleImage Contrasty(int planes, int maxValue) {
+  SampleImage image;
+  image.width = 37;
+  image.height = 29;
+  image.planes = planes;
+  image.maxValue = maxValue;
+  image.samples.resize(static_cast<size_t>(image.width) * image.height * planes);
+  for (size_t i = 0; i < image.samples.size(); ++i)
+    image.samples[i] = static_cast<uint16_t>((i / 5) % 2 ? maxValue : (i * 7919) % (maxValue / 8 + 1));
+  return image;
+}
+
+TEST_F(TavixTool, SixteenBitFilesKeepTheirMaximumValue) {
+  for (int planes : {1, 3}) {
+    for (int maxValue : {1023, 4095, 65535}) {
+      SCOPED_TRACE(std::to_string(planes) + " planes, maximum " + std::to_string(maxValue));
+      const std::string source = folder / (planes == 1 ? "deep.pgm" : "deep.ppm");
+      const std::string back = folder / (planes == 1 ? "back.pgm" : "back.ppm");
+      const std::string tvx = folder / "deep.tvx";
+      ASSERT_TRUE(WritePnmSamples(source, Contrasty(planes, maxValue)).ok());
+      std::string output;
+      ASSERT_EQ(Tavix("compress --lossless " + Quote(source) + " " + Quote(tvx), &output), 0) << output;
+      ASSERT_EQ(Tavix("decompress " + Quote(tvx) + " " + Quote(back), &output), 0) << output;
+      EXPECT_EQ(ReadBytes(back), ReadBytes(source));
+      ASSERT_EQ(Tavix("info " + Quote(tvx), &output), 0);
+      EXPECT_NE(output.find("maximum sample value: " + std::to_string(maxValue) + "\n"), std::string::npos) << output;
+      // Lossy: same range, and no decoded sample above it (the reader refuses those).
+      ASSERT_EQ(Tavix("compress --bpp 1 " + Quote(source) + " " + Quote(tvx), &output), 0) << output;
+      ASSERT_EQ(Tavix("decompress " + Quote(tvx) + " " + Quote(back), &output), 0) << output;
+      SampleImage decoded;
+      ASSERT_TRUE(ReadPnmSamples(back, decoded).ok());
+      EXPECT_EQ(decoded.maxValue, maxValue);
+    }
+  }
 }
 
 TEST_F(TavixTool, SixteenBitLossyKeepsItsDepth) {
