@@ -27,6 +27,16 @@ bool TableEntries(const BITMAPINFOHEADER& header, uint64_t& entries) {
   return entries <= 256;
 }
 
+// Colour-table entries a packed block carries (its bits follow them) and
+// how many of them the image keeps: no more than the indices can address,
+// or 256 for a true-colour image's optional table. The surplus is skipped.
+void PackedTableEntries(const BITMAPINFOHEADER& header, uint64_t& stored, uint64_t& kept) {
+  const int bits = header.biBitCount;
+  const uint64_t most = bits <= 8 ? uint64_t{1} << bits : 256;
+  stored = header.biClrUsed ? header.biClrUsed : (bits <= 8 ? most : 0);
+  kept = std::min(stored, most);
+}
+
 }  // namespace
 
 int CDib::LoadPackedDib(const void* pPacked, void* hGlobal, int nSize) {
@@ -38,13 +48,17 @@ int CDib::LoadPackedDib(const void* pPacked, void* hGlobal, int nSize) {
   const uint64_t blockSize = static_cast<uint64_t>(nSize);
 
   BITMAPINFOHEADER header = ReadInfoHeader(packed);
-  uint64_t entries = 0;
   if (header.biSize != kBitmapInfoHeaderSize || !IsKnownBitCount(header.biBitCount) ||
-      !TableEntries(header, entries) || header.biHeight < -kMaxImageDimension) {
+      header.biHeight < -kMaxImageDimension) {
     return DIB_ERR_INTERNAL;
   }
+  uint64_t stored = 0;
+  uint64_t entries = 0;
+  PackedTableEntries(header, stored, entries);
+  const uint64_t storedBytes = kBitmapInfoHeaderSize + 4 * stored;
+  if (blockSize < storedBytes) return DIB_ERR_INTERNAL;
   const uint64_t headerBytes = kBitmapInfoHeaderSize + 4 * entries;
-  if (blockSize < headerBytes) return DIB_ERR_INTERNAL;
+  if (header.biClrUsed) header.biClrUsed = static_cast<DWORD>(entries);
 
   // Header and table into an owned block; a top-down block is turned the
   // right way up as its rows are copied below.
@@ -64,7 +78,7 @@ int CDib::LoadPackedDib(const void* pPacked, void* hGlobal, int nSize) {
   }
   m_nColors = static_cast<int>(entries);
 
-  if (blockSize < headerBytes + m_nImageSize) {
+  if (blockSize < storedBytes + m_nImageSize) {
     Free();
     return DIB_ERR_INTERNAL;
   }
@@ -72,7 +86,7 @@ int CDib::LoadPackedDib(const void* pPacked, void* hGlobal, int nSize) {
     Free();
     return DIB_ERR_MEMORY;
   }
-  const BYTE* bits = packed + headerBytes;
+  const BYTE* bits = packed + storedBytes;
   if (topDown && header.biCompression == BI_RGB) {
     const size_t stride = static_cast<size_t>(DibStride(header.biWidth, header.biBitCount));
     const int height = header.biHeight;

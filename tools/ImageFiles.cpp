@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "image/Limits.h"
+#include "image/staged_file.h"
 #include "tools/Messages.h"
 #include "tools/OutputFile.h"
 #include "tools/TerminalProgress.h"
@@ -171,21 +172,21 @@ Status WriteFailure(const std::string& path, int code, FileFormat format) {
   return Status::Fail("cannot write '" + path + "': " + DescribeResult(code, format));
 }
 
-Status SavePnm(const std::string& path, const std::string& temp, CDib& dib) {
+Status SavePnm(const std::string& path, CDib& dib) {
   const PnmFlavour flavour = PnmFlavourFromPath(path);
   const bool grey = IsGrey(dib);
   if ((flavour == PnmFlavour::Grey && !grey) || (flavour == PnmFlavour::Colour && grey)) {
     CDib converted;
     Status status = ConvertedCopy(dib, flavour == PnmFlavour::Grey, converted);
     if (!status.ok()) return status;
-    const int code = converted.WritePNM(temp);
+    const int code = converted.WritePNM(path);
     return code == 0 ? Status::Ok() : WriteFailure(path, code, FileFormat::Pnm);
   }
-  const int code = dib.WritePNM(temp);
+  const int code = dib.WritePNM(path);
   return code == 0 ? Status::Ok() : WriteFailure(path, code, FileFormat::Pnm);
 }
 
-Status SaveTvx(const std::string& path, const std::string& temp, SourceImage& source, const SaveSettings& settings) {
+Status SaveTvx(const std::string& path, SourceImage& source, const SaveSettings& settings) {
   ProgressLine line("compressing", settings.progress);
   CodecProgress codecProgress(line);
   if (source.isWide) {
@@ -195,12 +196,13 @@ Status SaveTvx(const std::string& path, const std::string& temp, SourceImage& so
     Status status = BuildCompressionParams(settings.compression, source.wide.width, source.wide.height, kind, image,
                                            compression);
     if (!status.ok()) return status;
-    std::ofstream file(temp, std::ios::binary | std::ios::trunc);
+    StagedFile staged(path);
+    std::ofstream file(staged.TempName(), std::ios::binary | std::ios::trunc);
     if (!file) return Status::Fail("cannot open '" + path + "' for writing");
     status = EncodeSamples(source.wide, image, compression, file, &codecProgress);
     if (!status.ok()) return status;
     file.close();
-    return file ? Status::Ok() : Status::Fail("cannot write '" + path + "'");
+    return file && staged.Commit() ? Status::Ok() : Status::Fail("cannot write '" + path + "'");
   }
   CDib& dib = source.dib;
   const CSize size = dib.GetSize();
@@ -208,29 +210,28 @@ Status SaveTvx(const std::string& path, const std::string& temp, SourceImage& so
   Status status =
       BuildCompressionParams(settings.compression, size.cx, size.cy, kind, dib.m_imageParams, dib.m_compressionParams);
   if (!status.ok()) return status;
-  const int code = dib.WriteTvx(temp, &codecProgress);
+  const int code = dib.WriteTvx(path, &codecProgress);
   return code == 0 ? Status::Ok() : WriteFailure(path, code, FileFormat::Tvx);
 }
 
-Status SaveRaster(const std::string& path, const std::string& temp, FileFormat format, CDib& dib,
-                  const SaveSettings& settings) {
+Status SaveRaster(const std::string& path, FileFormat format, CDib& dib, const SaveSettings& settings) {
   int code = 0;
   switch (format) {
     case FileFormat::Bmp:
-      code = dib.SaveBMP(temp);
+      code = dib.SaveBMP(path);
       break;
     case FileFormat::Pnm:
-      return SavePnm(path, temp, dib);
+      return SavePnm(path, dib);
     case FileFormat::Jpeg: {
       ProgressLine line("writing", settings.progress);
       LineProgressBar bar(line);
-      code = dib.WriteJPEG(temp, settings.jpegQuality, &bar);
+      code = dib.WriteJPEG(path, settings.jpegQuality, &bar);
       break;
     }
     case FileFormat::Tiff: {
       ProgressLine line("writing", settings.progress);
       RowProgressScope scope(line);
-      code = dib.WriteTIFF(temp, RowProgress);
+      code = dib.WriteTIFF(path, RowProgress);
       break;
     }
     default:
@@ -247,19 +248,18 @@ Status SaveSource(const std::string& path, SourceImage& source, const SaveSettin
   OutputFile output(path);
   Status status;
   if (format == FileFormat::Tvx) {
-    status = SaveTvx(path, output.TempPath(), source, settings);
+    status = SaveTvx(path, source, settings);
   } else if (source.isWide && format == FileFormat::Pnm) {
-    status = WritePnmSamples(output.TempPath(), source.wide);
+    status = WritePnmSamples(path, source.wide);
   } else if (source.isWide) {
     CDib narrow;
     const std::vector<uint8_t> scaled = ScaleTo8Bit(source.wide);
     status = DibFromSamples(narrow, scaled.data(), source.wide.width, source.wide.height, source.wide.planes);
-    if (status.ok()) status = SaveRaster(path, output.TempPath(), format, narrow, settings);
+    if (status.ok()) status = SaveRaster(path, format, narrow, settings);
   } else {
-    status = SaveRaster(path, output.TempPath(), format, source.dib, settings);
+    status = SaveRaster(path, format, source.dib, settings);
   }
-  if (!status.ok()) return status;
-  return output.Commit();
+  return output.Finish(status);
 }
 
 std::string DescribeSource(const SourceImage& source) {

@@ -1,11 +1,12 @@
-// Removes the temporary output folder when the tool is interrupted (Ctrl+C,
-// SIGTERM, SIGHUP), so a stopped run leaves nothing behind: neither our
-// temporary file nor the staging files of the image layer's writers.
+// Removes the staging file of the output being written when the tool is
+// interrupted (Ctrl+C, SIGTERM, SIGHUP), so a stopped run leaves nothing
+// behind, and makes an over-large write an ordinary write error.
 #pragma once
 
-// Installs the handlers; the program calls it once at start-up.
+// Installs the handlers and ignores SIGXFSZ (a write past `ulimit -f` then
+// fails with EFBIG); the program calls it once at start-up.
 void InstallInterruptCleanup();
 
-// The temporary folder being written now (one at a time), or none.
-void SetPendingFolder(const char* path);
-void ClearPendingFolder();
+// The staging file being written now (one at a time), or none.
+void SetPendingFile(const char* path);
+void ClearPendingFile();

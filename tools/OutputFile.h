@@ -1,13 +1,14 @@
-// An output written under a temporary name beside its target and renamed
-// into place only when complete, so a failed or interrupted run neither
-// leaves a partial file nor clobbers the file it would have replaced.
+// Guards the writing of one output file. The writers stage it themselves
+// (image/staged_file.h: a temporary file beside the real target, renamed
+// into place when complete; devices and FIFOs written directly); this
+// remembers that staging file so an interrupted run removes it, and turns a
+// failed write into a message that names the target.
 #pragma once
 
 #include <string>
 
 #include "tools/Status.h"
 
-// A temporary file that becomes `finalPath` on Commit(); removed otherwise.
 class OutputFile {
 public:
   explicit OutputFile(std::string finalPath);
@@ -15,12 +16,15 @@ public:
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  const std::string& TempPath() const { return m_tempPath; }
-  Status Commit();
+  // The staging file the writers will use, or empty when they write the
+  // target directly.
+  const std::string& StagingPath() const { return m_stagingPath; }
+
+  // `written` as is, except that a write that failed for lack of room says
+  // so ("file too large", "no space left on device").
+  Status Finish(Status written) const;
 
 private:
   std::string m_finalPath;
-  std::string m_tempFolder;  // empty when it could not be made
-  std::string m_tempPath;
-  bool m_committed = false;
+  std::string m_stagingPath;
 };

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "image/Limits.h"
+#include "image/staged_file.h"
 
 namespace {
 
@@ -105,7 +106,8 @@ Status ReadPnmSamples(const std::string& path, SampleImage& image) {
 
 Status WritePnmSamples(const std::string& path, const SampleImage& image) {
   if (image.planes != 1 && image.planes != 3) return Status::Fail("only 1 or 3 planes can be written as PNM");
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  StagedFile staged(path);
+  std::ofstream out(staged.TempName(), std::ios::binary | std::ios::trunc);
   if (!out) return Status::Fail("cannot open '" + path + "' for writing");
   out << (image.planes == 1 ? "P5" : "P6") << '\n'
       << image.width << ' ' << image.height << '\n'
@@ -126,7 +128,7 @@ Status WritePnmSamples(const std::string& path, const SampleImage& image) {
     out.write(reinterpret_cast<const char*>(row.data()), static_cast<std::streamsize>(row.size()));
   }
   out.close();
-  if (!out) return Status::Fail("cannot write '" + path + "'");
+  if (!out || !staged.Commit()) return Status::Fail("cannot write '" + path + "'");
   return Status::Ok();
 }
 

@@ -3,6 +3,7 @@
 #include <malloc.h>
 
 #include <iostream>
+#include <new>
 
 #include "tools/Commands.h"
 #include "tools/Interrupt.h"
@@ -14,5 +15,11 @@ int main(int argc, char** argv) {
   mallopt(M_MMAP_THRESHOLD, 1 << 30);
   mallopt(M_TRIM_THRESHOLD, 1 << 30);
   InstallInterruptCleanup();
-  return RunTool(argc, argv, std::cout, std::cerr);
+  try {
+    return RunTool(argc, argv, std::cout, std::cerr);
+  } catch (const std::bad_alloc&) {
+    // Staging files are removed as the stack unwinds.
+    std::cerr << "tavix: out of memory\n";
+    return 1;
+  }
 }

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "dib_test_helpers.h"
+#include "platform/MemoryCanvas.h"
 
 TEST(PackedDib, GreyTableStaysEightBitAndColourStays24) {
   PackedDib grey(3, 2, 8, 256);
@@ -178,4 +179,31 @@ TEST(PackedDib, ShortTableNeverLetsIndicesReadPastIt) {
   EXPECT_EQ(dib.GetPixels()[1], 7);
   EXPECT_EQ(dib.GetPixels()[2], 0);  // no such entry
   EXPECT_EQ(dib.GetPixels()[3], 0);
+}
+
+// A table longer than 8-bit indices can address: the surplus entries are
+// skipped (the bits follow them) and the image is the one the first 256 make.
+TEST(PackedDib, SurplusTableEntriesAreIgnored) {
+  for (bool grey : {true, false}) {
+    SCOPED_TRACE(grey ? "grey table" : "colour table");
+    CMemoryCanvas expected(3, 2);
+    CMemoryCanvas drawn(3, 2);
+    for (int used : {256, 300}) {
+      PackedDib block(3, 2, 8, used);
+      for (int i = 0; i < used; ++i)
+        block.table()[i] = RGBQUAD{BYTE(i), BYTE(grey ? i : 255 - i), BYTE(grey ? i : i / 2), 0};
+      const BYTE indices[] = {0, 7, 255, 0, 128, 64, 1, 2};  // two rows of 3, padded to 4
+      std::memcpy(block.bits(), indices, sizeof indices);
+      CDib dib;
+      ASSERT_EQ(dib.LoadPackedDib(block.bytes.data(), nullptr, block.size()), DIB_OK) << used;
+      EXPECT_EQ(dib.m_nColorType, grey ? DibGrey : DibPaletteColor);
+      EXPECT_LE(dib.m_nColors, 256);
+      EXPECT_TRUE(dib.Draw(used == 256 ? &expected : &drawn, 0, 0, 3, 2));
+      EXPECT_EQ(dib.LoadPackedDib(block.bytes.data(), nullptr, block.size() - 1), DIB_ERR_INTERNAL);
+    }
+    for (int y = 0; y < 2; ++y) {
+      for (int x = 0; x < 3; ++x) EXPECT_EQ(drawn.Pixel(x, y), expected.Pixel(x, y)) << x << "," << y;
+    }
+    EXPECT_EQ(expected.Pixel(2, 1), grey ? 0xFFFFFFu : 0x7F00FFu);  // index 255, bottom right
+  }
 }
