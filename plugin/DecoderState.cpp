@@ -86,6 +86,7 @@ void RunJob(PluginInstance& instance, DecoderState& decoder) {
   input.setExternalBuffer(decoder.pixels.get(), decoder.width, decoder.height, decoder.rowBytes);
   AbortWatch watch(decoder);
   Check(TXreadImage(codec.job, decoder.pixels.get(), decoder.rowBytes, 0, &watch), "Read Image");
+  if (decoder.abort) throw DecodeError{"Read Image", TX_ERR_ABORTED};
   ShowImage(instance, PixelGeometry{decoder.width, decoder.height, decoder.planes, decoder.bytesPerSample,
                                     static_cast<long>(decoder.rowBytes)},
             decoder.pixels.get());

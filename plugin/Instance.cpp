@@ -71,6 +71,9 @@ NPError NPP_SetWindow(NPP instance, NPWindow* window) {
 
   if (inst->hwnd) {
     if (!handle) {
+      // The browser is taking its window away (and may free it next): the
+      // full-page child goes with it, so the next window gets a new one.
+      DestroyFullPageWindow(*inst);
       Unsubclass(*inst);
       inst->window = window;
       return NPERR_NO_ERROR;

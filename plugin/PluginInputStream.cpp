@@ -26,7 +26,9 @@ long PluginInputStream::newTransferSize(float fractionRead, float bitsPerPixelRe
 }
 
 bool PluginInputStream::wantPreview(long bytesRead, float fractionRead, float bitsPerPixelRead) {
-  if (!instance->progressive) return false;
+  // Rendering a preview cannot be interrupted, so none starts once a stop
+  // has been asked for.
+  if (!instance->progressive || instance->decoder->abort) return false;
   return TXpreviewInputStream::wantPreview(bytesRead, fractionRead, bitsPerPixelRead);
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "plugin/DecoderState.h"
 #include "plugin/PluginInstance.h"
 
 namespace {
@@ -81,6 +82,10 @@ std::unique_ptr<uint8_t[]> Convert(const PixelGeometry& g, const uint8_t* source
   return out;
 }
 
+// A large image takes a while to convert; once the instance is being
+// destroyed the work is dropped between steps.
+bool Stopping(const PluginInstance& instance) { return instance.decoder && instance.decoder->abort; }
+
 }  // namespace
 
 std::unique_ptr<uint8_t[]> ConvertToRgb(const PixelGeometry& g, const uint8_t* source) {
@@ -95,15 +100,15 @@ void ShowImage(PluginInstance& instance, const PixelGeometry& geometry, const ui
   std::unique_ptr<CDisplayDib> display(new (std::nothrow) CDisplayDib);
   if (!display) return;
   std::unique_ptr<uint8_t[]> rgb = ConvertToRgb(geometry, source);
-  if (!rgb) return;
+  if (!rgb || Stopping(instance)) return;
   std::shared_ptr<const CColorQuantizer> quantizer;
   {
     std::lock_guard<std::mutex> guard(instance.windowLock);
     quantizer = instance.quantizer;
   }
   display->SetImage(std::move(rgb), geometry.width, geometry.height);
-  if (quantizer && !display->Dither(quantizer.get())) return;
-  if (!display->BuildBits()) return;
+  if (quantizer && (!display->Dither(quantizer.get()) || Stopping(instance))) return;
+  if (!display->BuildBits() || Stopping(instance)) return;
   instance.ReplaceDisplay(std::move(display));
 
   std::lock_guard<std::mutex> guard(instance.windowLock);
