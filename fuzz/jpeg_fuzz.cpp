@@ -1,7 +1,9 @@
-// Feeds arbitrary bytes to the JPEG reader.
+// Feeds arbitrary bytes to the JPEG reader, through both of its paths: into
+// a pixel buffer and straight into the rows of a CDib.
 #include <cstdint>
 
 #include "glue_fuzz_file.h"
+#include "image/Dib.h"
 #include "image/jpeg_glue.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -18,5 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     volatile BYTE last = pixels[bytes - 1];
     (void)last;
   }
+  CDib dib;
+  int rowComponents = 0;
+  ReadJpegRows(name, dib, &rowComponents, nullptr, kFuzzMaxPixelBytes);
   return 0;
 }
