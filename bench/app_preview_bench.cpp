@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "app_bench_support.h"
 #include "compression/PreviewDlg.h"
 #include "docview/TXPhotoDoc.h"
 #include "image/Dib.h"
@@ -26,19 +27,7 @@ namespace {
 constexpr int kRuns = 5;
 constexpr int kRatio = 40;
 
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
-QString MakePhoto() {
-  const QString path = QDir::temp().filePath("tavix-bench-3mp.ppm");
-  if (QFile::exists(path))
-    return path;
-  const int status = QProcess::execute(
-      "convert", {QString(TAVIX_SOURCE_DIR) + "/samples/chelsea.ppm", "-resize", "2048x1536!", path});
-  return status == 0 ? path : QString();
-}
+QString MakePhoto() { return MakeBenchPhoto("tavix-bench-3mp.ppm", "2048x1536"); }
 
 QString ToolPath(int argc, char* argv[]) {
   if (argc > 2)

@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "app_bench_support.h"
 #include "compression/QualityDlg.h"
 #include "compression/QualityPreviewPane.h"
 #include "image/Dib.h"
@@ -29,19 +30,7 @@ constexpr double kGoalMs = 50.0;
 const char* const kRows[] = {"5/3 Fast (FE)", "5/3 Fast (FR)", "9/7 Standard", "9/7 Fast (FE)",
                              "9/7 Fast (FR)", "18/10 Standard", "Mixed Standard"};
 
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
-QString MakePhoto() {
-  const QString path = QDir::temp().filePath("tavix-bench-3mp.ppm");
-  if (QFile::exists(path))
-    return path;
-  const int status = QProcess::execute(
-      "convert", {QString(TAVIX_SOURCE_DIR) + "/samples/chelsea.ppm", "-resize", "2048x1536!", path});
-  return status == 0 ? path : QString();
-}
+QString MakePhoto() { return MakeBenchPhoto("tavix-bench-3mp.ppm", "2048x1536"); }
 
 struct Times {
   std::vector<double> compute, draw, total;

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "app_bench_support.h"
 #include "docview/QtDrawContext.h"
 #include "docview/TXPhotoDoc.h"
 #include "image/Dib.h"
@@ -25,19 +26,7 @@ constexpr int kWindowWidth = 1280;
 constexpr int kWindowHeight = 1024;
 constexpr double kStep = 0.7071135624381276;
 
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
-QString MakePhoto() {
-  const QString path = QDir::temp().filePath("tavix-bench-24mp.jpg");
-  if (QFile::exists(path))
-    return path;
-  const int status = QProcess::execute("convert", {QString(TAVIX_SOURCE_DIR) + "/samples/chelsea.ppm", "-resize",
-                                                   "6000x4000!", "-quality", "90", path});
-  return status == 0 ? path : QString();
-}
+QString MakePhoto() { return MakeBenchPhoto("tavix-bench-24mp.jpg", "6000x4000", {"-quality", "90"}); }
 
 double DjpegMs(const QString& path) {
   QElapsedTimer timer;

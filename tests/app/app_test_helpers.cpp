@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QDir>
 
+int g_nTestNumber = 0;
+
 CMessageBoxRecorder::CMessageBoxRecorder(QMessageBox::StandardButton answerWith) : answer(answerWith) {
   connect(&m_timer, &QTimer::timeout, this, &CMessageBoxRecorder::poll);
   m_timer.start(10);

@@ -57,22 +57,6 @@ bool Near(const QByteArray& pixel, const QByteArray& expected, int tolerance) {
   return near;
 }
 
-// Answers still waiting belong to the test of this number only.
-int g_nTestNumber = 0;
-
-// Calls `answer` with the next modal dialog of type T once it is up.
-template <class T>
-void AnswerModal(std::function<void(T*)> answer, int triesLeft = 500, int test = g_nTestNumber) {
-  QTimer::singleShot(20, [answer, triesLeft, test] {
-    if (test != g_nTestNumber)
-      return;
-    if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget()))
-      return answer(dialog);
-    if (triesLeft > 0)
-      AnswerModal<T>(answer, triesLeft - 1, test);
-  });
-}
-
 // The user picks the type `index` (1-based) from the list, types `name`
 // and saves; index 0 cancels the dialog.
 void AnswerExportDialog(int index, const QString& name) {

@@ -36,22 +36,6 @@ namespace {
 
 const char kPhoto[] = TAVIX_SOURCE_DIR "/samples/chelsea.ppm";
 
-// Answers still waiting belong to the test of this number only.
-int g_nTestNumber = 0;
-
-// Calls `answer` with the next modal dialog of type T once it is up.
-template <class T>
-void AnswerModal(std::function<void(T*)> answer, int triesLeft = 500, int test = g_nTestNumber) {
-  QTimer::singleShot(20, [answer, triesLeft, test] {
-    if (test != g_nTestNumber)
-      return;
-    if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget()))
-      return answer(dialog);
-    if (triesLeft > 0)
-      AnswerModal<T>(answer, triesLeft - 1, test);
-  });
-}
-
 // The save dialog: checks the offered name, then saves as `path` (empty: cancel).
 void AnswerSaveDialog(const QString& path, QString* offered = nullptr) {
   AnswerModal<CFileDialogEx>([path, offered](CFileDialogEx* dialog) {

@@ -64,13 +64,13 @@ void Click(QWidget* dialog, const char* name) { Child<QAbstractButton>(dialog, n
 
 // Calls `answer` with the modal dialog of type T once `ready` holds for it.
 template <class T>
-void AnswerModal(std::function<void(T*)> answer, std::function<bool(T*)> ready = nullptr, int triesLeft = 1500) {
+void AnswerModalWhen(std::function<void(T*)> answer, std::function<bool(T*)> ready = nullptr, int triesLeft = 1500) {
   QTimer::singleShot(20, [=] {
     auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
     if (dialog && (!ready || ready(dialog)))
       return answer(dialog);
     if (triesLeft > 0)
-      AnswerModal<T>(answer, ready, triesLeft - 1);
+      AnswerModalWhen<T>(answer, ready, triesLeft - 1);
   });
 }
 
@@ -273,7 +273,7 @@ private slots:
     CTXPhotoDoc* doc = view->GetDocument();
     view->m_nCompressionMode = CompressFileSize;
     QByteArray bytes, bits;
-    AnswerModal<CPreviewDlg>(
+    AnswerModalWhen<CPreviewDlg>(
         [&](CPreviewDlg* dialog) {
           bytes = QByteArray(reinterpret_cast<const char*>(doc->m_pPreviewDib->m_pCompressed.get()),
                              doc->m_pPreviewDib->m_nCompressedLen);
@@ -285,7 +285,7 @@ private slots:
           Click(dialog, "IDOK");
         },
         [](CPreviewDlg* dialog) { return dialog->m_nFileSize > 0; });
-    AnswerModal<CFileDialogEx>([&](CFileDialogEx* dialog) {
+    AnswerModalWhen<CFileDialogEx>([&](CFileDialogEx* dialog) {
       dialog->FileNameField()->setText(path(typed));
       QTest::keyClick(dialog->FileNameField(), Qt::Key_Return);
     });
