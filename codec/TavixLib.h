@@ -47,7 +47,7 @@ enum TXcolorType : int16_t {
 enum TXwaveletType : uint16_t {
   TXwavelet97 = 0,         // CDF 9/7 (computed in lifting form: same coefficients)
   TXwavelet1810 = 1,       // 18/10 biorthogonal
-  TXwaveletMixed = 2,      // 18/10 on the finest levels, 9/7 below
+  TXwaveletMixed = 2,      // 9/7 on the finest level, 18/10 on the coarser ones
   TXwaveletSP = 3,         // S+P, reversible
   TXwavelet97Lifting = 4,  // CDF 9/7, lifting form
   TXwaveletTS = 5,         // two-six, reversible
@@ -223,6 +223,11 @@ TX_API int TXgetBitsPerPlane(int colorType);
 TX_API int TXgetNumberOfPlanes(int colorType);
 
 TX_API int TXdecompressionJob(TXjob*& job, TXinputStream& input);
+// Largest image, in pixels, a decoding job allocates for. TXreadImage
+// refuses a larger header with TX_ERR_TOO_LARGE before allocating anything.
+// A job starts with TX_DEFAULT_PIXEL_LIMIT; 0 is not a valid limit.
+constexpr uint64_t TX_DEFAULT_PIXEL_LIMIT = uint64_t{1} << 28;
+TX_API int TXsetPixelLimit(TXjob* job, uint64_t maxPixels);
 TX_API int TXreadHeader(TXjob* job, TXimageParams*& image, TXcompressionParams*& compression);
 // rowBytes is a long: rows of wide images exceed 16 bits (30000 RGB pixels
 // are 90000 bytes). A stream that ends early (any prefix) still gives a

@@ -67,6 +67,12 @@ int TXdecompressionJob(TXjob*& job, TXinputStream& input) {
   });
 }
 
+int TXsetPixelLimit(TXjob* job, uint64_t maxPixels) {
+  if (job == nullptr || job->kind != TXjob::Kind::Decode || maxPixels == 0) return TX_ERR_ARGUMENT;
+  job->pixelLimit = maxPixels;
+  return TX_OK;
+}
+
 int TXreadHeader(TXjob* job, TXimageParams*& image, TXcompressionParams*& compression) {
   image = nullptr;
   compression = nullptr;

@@ -121,7 +121,9 @@ void SetByteCaps(std::vector<Channel>& channels, const EncodeSettings& settings,
     if (!(share > 0)) share = 0;  // also NaN
     share = std::min(share, 1.0);
     // Caps travel as varints of at most 5 bytes.
-    channels[c].byteCap = std::min(static_cast<size_t>(share * static_cast<double>(bodyBudget)), size_t{1} << 34);
+    // (share <= 1 keeps the product within size_t on 32-bit targets too).
+    const double cap = std::min(share * static_cast<double>(bodyBudget), 17179869184.0);  // 2^34
+    channels[c].byteCap = static_cast<size_t>(cap);
   }
 }
 

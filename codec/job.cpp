@@ -112,6 +112,7 @@ float TXjob::BitsPerPixelRead() const {
 int TXjob::ReadImage(void* pixels, long rowBytes, TXprogress* progress) {
   if (!headerRead || imageRead) return TX_ERR_STATE;
   if (pixels == nullptr || rowBytes < MinimumRowBytes(header)) return TX_ERR_ARGUMENT;
+  if (uint64_t{header.image.width} * header.image.height > pixelLimit) return TX_ERR_TOO_LARGE;
   ProgressReporter reporter(progress);
   try {
     decoder = std::make_unique<PlaneDecoder>(PlaneShapes(header), LayerOf(header.compression.codecType));

@@ -33,6 +33,7 @@ struct TXjob {
   uint64_t bodyRead = 0;
   std::unique_ptr<tavix::PlaneDecoder> decoder;
   int previewsRendered = 0;
+  uint64_t pixelLimit = TX_DEFAULT_PIXEL_LIMIT;
 
   // ---- encoding
   std::ostream* output = nullptr;

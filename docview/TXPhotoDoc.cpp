@@ -88,6 +88,9 @@ int LoadByExtension(CTXPhotoDoc& doc, std::ifstream& file, qint64 length) {
 }
 
 void ReportLoadResult(const CTXPhotoDoc& doc) {
+  // A refused size was already explained by the reader's own message.
+  if (doc.m_nResult == DIB_ERR_TOO_LARGE)
+    return;
   if (doc.m_nResult == DIB_ERR_FORMAT)
     ShowDocumentMessage(LoadStringResource(IDS_FORMAT_NOT_HANDLED), QMessageBox::Critical);
   else if (doc.m_nResult != DIB_OK)

@@ -120,6 +120,18 @@ BYTE* CDib::AllocBits(size_t bytes) {
   return m_pBits;
 }
 
+bool CDib::AcceptsPixelCount(int64_t width, int64_t height) {
+  if (WithinPixelLimit(width, height, m_nMaxPixels)) return true;
+  ShowMessageTo(m_pMessageSink, PixelLimitMessage(width, height, m_nMaxPixels), "", MB_ICONERROR);
+  return false;
+}
+
+int CDib::RefusalResult(const PixelLimit& limit, int otherwise) {
+  if (!limit.Refused()) return otherwise;
+  ShowMessageTo(m_pMessageSink, limit.Message(), "", MB_ICONERROR);
+  return DIB_ERR_TOO_LARGE;
+}
+
 bool CDib::AllocPixelBuffer(size_t bytes) {
   FreePixels();
   if (bytes == 0 || bytes > kMaxImageBytes) return false;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "codec/TavixLib.h"
+#include "image/Limits.h"
 #include "image/Progress.h"
 #include "platform/Bitmap.h"
 #include "platform/DrawContext.h"
@@ -32,6 +33,7 @@ enum : int {
   DIB_ERR_MEMORY = -2,
   DIB_ERR_OPEN = -3,
   DIB_ERR_FORMAT = -4,
+  DIB_ERR_TOO_LARGE = -9,  // beyond the pixel limit (the codec's TX_ERR_TOO_LARGE)
   DIB_ERR_INTERNAL = -1000
 };
 
@@ -139,6 +141,17 @@ public:
   // Where the readers send the messages they show to the user.
   void SetMessageSink(CMessageSink* sink) { m_pMessageSink = sink; }
   CMessageSink* GetMessageSink() const { return m_pMessageSink; }
+  // Largest image, in pixels, the readers allocate for (kDefaultMaxPixels
+  // unless the owner sets another). A larger header is refused with
+  // DIB_ERR_TOO_LARGE before anything is allocated.
+  void SetMaxPixels(uint64_t maxPixels) { m_nMaxPixels = maxPixels; }
+  uint64_t GetMaxPixels() const { return m_nMaxPixels; }
+  // True when width x height is within the limit; otherwise tells the
+  // message sink why and returns false.
+  bool AcceptsPixelCount(int64_t width, int64_t height);
+  // After a reader outside CDib refused a size: tells the sink and gives
+  // DIB_ERR_TOO_LARGE; otherwise gives `otherwise`.
+  int RefusalResult(const PixelLimit& limit, int otherwise);
 
   // ---- data (the design's members, in its order)
   RGBQUAD* m_pColorTable = nullptr;
@@ -181,6 +194,7 @@ private:
   size_t m_nPixelBytes = 0;
   bool m_bPaletteDisplay = false;
   CMessageSink* m_pMessageSink = nullptr;
+  uint64_t m_nMaxPixels = kDefaultMaxPixels;
 
 
 public:

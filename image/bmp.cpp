@@ -41,6 +41,7 @@ struct BmpLayout {
   size_t entryBytes = 4;   // 3 in core files
   size_t tableEntries = 0; // entries read into the colour table
   uint64_t bitsSize = 0;
+  uint64_t maxPixels = kDefaultMaxPixels;  // the reader's limit, given in
 };
 
 bool ReadExactly(std::istream& in, void* buffer, size_t count) {
@@ -95,6 +96,7 @@ int ParseInfoHeader(const BYTE* bytes, size_t size, BmpLayout& layout) {
   const int64_t height = h.biHeight < 0 ? -static_cast<int64_t>(h.biHeight) : h.biHeight;
   if (width <= 0 || height <= 0 || width > kMaxImageDimension || height > kMaxImageDimension)
     return DIB_ERR_FORMAT;
+  if (!WithinPixelLimit(width, height, layout.maxPixels)) return DIB_ERR_TOO_LARGE;
   layout.bitsSize = DibStride(width, h.biBitCount) * static_cast<uint64_t>(height);
   size_t pixelBytes = 0;
   if (layout.bitsSize > kMaxImageBytes || !CheckedImageBytes(width, height, 3, pixelBytes))
@@ -180,7 +182,14 @@ int CDib::ReadBMP(std::istream& file) {
     return DIB_ERR_IO;
 
   BmpLayout layout;
-  if (const int result = ReadInfoHeaderFrom(file, fh.bfOffBits, layout); result != DIB_OK) return result;
+  layout.maxPixels = m_nMaxPixels;
+  if (const int result = ReadInfoHeaderFrom(file, fh.bfOffBits, layout); result != DIB_OK) {
+    const int64_t height = layout.header.biHeight;
+    if (result == DIB_ERR_TOO_LARGE)
+      ShowMessageTo(GetMessageSink(), PixelLimitMessage(layout.header.biWidth, height < 0 ? -height : height, m_nMaxPixels),
+                    "", MB_ICONERROR);
+    return result;
+  }
   std::vector<BYTE> rawTable(layout.tableEntries * layout.entryBytes);
   if (!ReadExactly(file, rawTable.data(), rawTable.size())) return DIB_ERR_IO;
   const uint64_t headerEnd = kBitmapFileHeaderSize + layout.infoSize + rawTable.size();

@@ -109,11 +109,12 @@ std::unique_ptr<BYTE[]> CanvasToRgb(const Canvas& canvas, const ColorMapObject& 
 }  // namespace
 
 std::unique_ptr<BYTE[]> GifReadImage(const std::string& name, int size[2], int* bitsPerPixel, int* planes,
-                                     uint64_t maxPixelBytes) {
+                                     uint64_t maxPixelBytes, PixelLimit* limit) {
   try {
     int error = 0;
     GifPtr gif(DGifOpenFileName(name.c_str(), &error));
     if (!gif) return nullptr;
+    if (limit && !limit->Accepts(gif->SWidth, gif->SHeight)) return nullptr;
     size_t rgbBytes = 0;
     if (!CheckedImageBytes(gif->SWidth, gif->SHeight, 3, rgbBytes) || rgbBytes > maxPixelBytes) return nullptr;
     Canvas canvas;
@@ -143,8 +144,9 @@ int CDib::ReadGIF(const std::string& name) {
   int size[2] = {0, 0};
   int bitsPerPixel = 0;
   int planes = 0;
-  std::unique_ptr<BYTE[]> rgb = GifReadImage(name, size, &bitsPerPixel, &planes);
-  if (!rgb) return DIB_ERR_OPEN;
+  PixelLimit limit{m_nMaxPixels};
+  std::unique_ptr<BYTE[]> rgb = GifReadImage(name, size, &bitsPerPixel, &planes, kMaxImageBytes, &limit);
+  if (!rgb) return RefusalResult(limit, DIB_ERR_OPEN);
   const int width = size[0];
   const int height = size[1];
   const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);

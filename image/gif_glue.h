@@ -16,4 +16,4 @@
 // map at all, places an image outside its screen, or when the screen would
 // need more than `maxPixelBytes`.
 std::unique_ptr<BYTE[]> GifReadImage(const std::string& name, int size[2], int* bitsPerPixel, int* planes,
-                                     uint64_t maxPixelBytes = kMaxImageBytes);
+                                     uint64_t maxPixelBytes = kMaxImageBytes, PixelLimit* limit = nullptr);

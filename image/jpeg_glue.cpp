@@ -87,6 +87,7 @@ struct JpegReadJob {
   std::FILE* file = nullptr;
   IProgressBar* bar = nullptr;
   uint64_t maxPixelBytes = 0;
+  PixelLimit* limit = nullptr;
   // The rows go into this image's DIB when it is set, else into `pixels`.
   CDib* dib = nullptr;
   std::unique_ptr<BYTE[]> pixels;
@@ -149,6 +150,7 @@ bool PrepareOutput(JpegReadJob& job) {
   jpeg_calc_output_dimensions(&cinfo);
   const int components = cinfo.out_color_components == 4 ? 3 : cinfo.out_color_components;
   if (components != 1 && components != 3) return false;
+  if (job.limit && !job.limit->Accepts(cinfo.output_width, cinfo.output_height)) return false;
   size_t bytes = 0;
   if (!CheckedImageBytes(cinfo.output_width, cinfo.output_height, components, bytes)) return false;
   if (bytes > job.maxPixelBytes) return false;
@@ -291,10 +293,11 @@ std::unique_ptr<BYTE[]> ReduceTriplesToGrey(const BYTE* rgb, size_t pixels) {
 }  // namespace
 
 std::unique_ptr<BYTE[]> ReadJpegFile(const char* name, int size[2], int* bitsPerSample, int* components,
-                                     IProgressBar* bar, uint64_t maxPixelBytes) {
+                                     IProgressBar* bar, uint64_t maxPixelBytes, PixelLimit* limit) {
   JpegReadJob job;
   job.bar = bar;
   job.maxPixelBytes = maxPixelBytes;
+  job.limit = limit;
   if (!ReadJpeg(name, job)) return nullptr;
   size[0] = job.width;
   size[1] = job.height;
@@ -303,10 +306,12 @@ std::unique_ptr<BYTE[]> ReadJpegFile(const char* name, int size[2], int* bitsPer
   return std::move(job.pixels);
 }
 
-BOOL ReadJpegRows(const char* name, CDib& dib, int* components, IProgressBar* bar, uint64_t maxPixelBytes) {
+BOOL ReadJpegRows(const char* name, CDib& dib, int* components, IProgressBar* bar, uint64_t maxPixelBytes,
+                  PixelLimit* limit) {
   JpegReadJob job;
   job.bar = bar;
   job.maxPixelBytes = maxPixelBytes;
+  job.limit = limit;
   job.dib = &dib;
   if (!ReadJpeg(name, job)) return 0;
   *components = job.components;
@@ -351,7 +356,9 @@ BOOL WriteJpegFile(const char* name, const BYTE* rgb, int width, int height, BOO
 int CDib::ReadJPEG(const std::string& name, IProgressBar* bar) {
   CDib staged;
   int components = 0;
-  if (!ReadJpegRows(name.c_str(), staged, &components, bar)) return DIB_ERR_IO;
+  PixelLimit limit{m_nMaxPixels};
+  if (!ReadJpegRows(name.c_str(), staged, &components, bar, kMaxImageBytes, &limit))
+    return RefusalResult(limit, DIB_ERR_IO);
   // Everything Free releases changes hands; our old DIB goes with `staged`.
   std::swap(m_pColorTable, staged.m_pColorTable);
   std::swap(m_hBitmap, staged.m_hBitmap);

@@ -16,9 +16,12 @@
 // converted to RGB. Returns null on any failure. `bar` may be null; it is
 // moved to 0 before the first scan line and to 100 after the last.
 // `maxPixelBytes` caps the decoded buffer (and libjpeg's own working memory
-// at twice that), so a hostile header cannot make us allocate without bound.
+// at twice that), so a hostile header cannot make us allocate without bound;
+// `limit`, when given, refuses (and records) an image of too many pixels
+// before anything is allocated.
 std::unique_ptr<BYTE[]> ReadJpegFile(const char* name, int size[2], int* bitsPerSample, int* components,
-                                     IProgressBar* bar, uint64_t maxPixelBytes = kMaxImageBytes);
+                                     IProgressBar* bar, uint64_t maxPixelBytes = kMaxImageBytes,
+                                     PixelLimit* limit = nullptr);
 
 class CDib;
 
@@ -30,7 +33,7 @@ class CDib;
 // partly filled image, so callers that must keep an older image read into
 // a fresh CDib.
 BOOL ReadJpegRows(const char* name, CDib& dib, int* components, IProgressBar* bar,
-                  uint64_t maxPixelBytes = kMaxImageBytes);
+                  uint64_t maxPixelBytes = kMaxImageBytes, PixelLimit* limit = nullptr);
 
 // Writes `rgb` (top-down, width * 3 bytes per row) as a baseline JPEG of the
 // given quality (0..100). With isColor FALSE the triples are reduced to one

@@ -142,8 +142,17 @@ int CDib::ReadPCX(const std::string& name) {
     return DIB_ERR_FORMAT;
   }
 
+  if (!AcceptsPixelCount(width, height)) return DIB_ERR_TOO_LARGE;
   size_t pixelBytes = 0;
   if (!CheckedImageBytes(width, height, 3, pixelBytes)) return DIB_ERR_MEMORY;
+  // A run of two bytes gives at most 63 bytes: a file too short to hold
+  // the stated lines is damaged, whatever its header claims.
+  const size_t encodedBytes = data.size() - kPcxHeaderSize - (paletteImage ? kPcxPaletteBytes + 1 : 0);
+  const uint64_t decodedBytes = uint64_t{lineLength} * header.planes * static_cast<uint64_t>(height);
+  if (decodedBytes > (uint64_t{encodedBytes} * 63 + 1) / 2) {
+    ShowMessageTo(GetMessageSink(), kDamagedMessage);
+    return DIB_ERR_FORMAT;
+  }
 
   const BYTE* imageEnd = data.data() + data.size() - (paletteImage ? kPcxPaletteBytes + 1 : 0);
   PcxLineDecoder decoder(data.data() + kPcxHeaderSize, imageEnd);

@@ -279,6 +279,7 @@ int CDib::ReadPNM(const std::string& name) {
   const int height = header.height;
   const int planes = header.planes;
 
+  if (!AcceptsPixelCount(width, height)) return DIB_ERR_TOO_LARGE;
   size_t bytes = 0;
   if (!CheckedImageBytes(width, height, planes, bytes)) return DIB_ERR_MEMORY;
   // A file that cannot hold the samples fails now rather than after the

@@ -287,6 +287,10 @@ int CDib::ReadTIFF(const std::string& name, ProgressFunc fn) {
     TiffEndImage(&img);
     return DIB_ERR_FORMAT;
   }
+  if (!AcceptsPixelCount(img.width, img.height)) {
+    TiffEndImage(&img);
+    return DIB_ERR_TOO_LARGE;
+  }
   const int bytesPerPixel = planes * ((bits + 7) / 8);
   size_t bytes = 0;
   std::unique_ptr<BYTE[]> pixels;

@@ -195,6 +195,8 @@ int CDib::ReadTvx(const std::string& name, TXprogress* progress) {
   if (r != TX_OK) return r;
   if (!ModelTakes(bits, planes)) return DIB_ERR_FORMAT;
 
+  if (!AcceptsPixelCount(header.image->width, header.image->height)) return DIB_ERR_TOO_LARGE;
+  TXsetPixelLimit(job.job, m_nMaxPixels);
   // Decode into a buffer of our own: the image keeps its old pixels and
   // records until the decode has succeeded.
   ModelGeometry geometry;
@@ -308,6 +310,8 @@ int CDib::DecompressFromMemory(TXpreviewInputStream& stream, TXprogress* progres
   if (r != TX_OK) return r;
   // 16-bit samples do not fit the model's 8-bit pixel buffer.
   if (!ModelTakes(bits, planes)) return DIB_ERR_FORMAT;
+  if (!AcceptsPixelCount(header.image->width, header.image->height)) return DIB_ERR_TOO_LARGE;
+  TXsetPixelLimit(job.job, m_nMaxPixels);
   ModelGeometry geometry;
   if (!ModelGeometryFor(*header.image, bits, planes, geometry) || !AllocPixelBuffer(geometry.bytes)) {
     return DIB_ERR_MEMORY;

@@ -26,7 +26,7 @@ SaveSettings SettingsFrom(const ToolOptions& options) {
 // Load, then write in the output's format.
 int Transfer(const ToolOptions& options, std::ostream& err) {
   SourceImage source;
-  Status status = LoadSource(options.input, source, options.progress);
+  Status status = LoadSource(options.input, source, options.progress, options.maxPixels);
   if (!status.ok()) return Fail(err, status.message());
   status = SaveSource(options.output, source, SettingsFrom(options));
   if (!status.ok()) return Fail(err, status.message());
@@ -72,7 +72,7 @@ int Info(const ToolOptions& options, std::ostream& out, std::ostream& err) {
     return ExitOk;
   }
   SourceImage source;
-  Status status = LoadSource(options.input, source, false);
+  Status status = LoadSource(options.input, source, false, options.maxPixels);
   if (!status.ok()) return Fail(err, status.message());
   out << DescribeSource(source);
   return ExitOk;

@@ -50,28 +50,31 @@ std::string WithMessages(std::string text, const CRecordingMessageSink& sink) {
 }
 
 Status FailedRead(const std::string& path, int code, FileFormat format, const CRecordingMessageSink& sink) {
+  // The refusal of a size is its own, complete message.
+  if (code == DIB_ERR_TOO_LARGE && !sink.messages.empty())
+    return Status::Fail("cannot read '" + path + "': " + sink.messages.front().text);
   return Status::Fail(WithMessages("cannot read '" + path + "': " + DescribeResult(code, format), sink));
 }
 
 // PNM: the image model's reader takes 8-bit files with maximum value 255;
 // other depths are read here and go to the codec at full depth (above 255)
 // or are scaled to 8 bits.
-Status LoadPnm(const std::string& path, SourceImage& source) {
+Status LoadPnm(const std::string& path, SourceImage& source, const CRecordingMessageSink& sink) {
   const int code = source.dib.ReadPNM(path);
   if (code == 0) return Status::Ok();
   if (code == 4) {
     SampleImage samples;
-    if (ReadPnmSamples(path, samples).ok()) {
-      if (samples.maxValue > 255) {
-        source.wide = std::move(samples);
-        source.isWide = true;
-        return Status::Ok();
-      }
-      const std::vector<uint8_t> scaled = ScaleTo8Bit(samples);
-      return DibFromSamples(source.dib, scaled.data(), samples.width, samples.height, samples.planes);
+    Status status = ReadPnmSamples(path, samples, source.dib.GetMaxPixels());
+    if (!status.ok()) return status;
+    if (samples.maxValue > 255) {
+      source.wide = std::move(samples);
+      source.isWide = true;
+      return Status::Ok();
     }
+    const std::vector<uint8_t> scaled = ScaleTo8Bit(samples);
+    return DibFromSamples(source.dib, scaled.data(), samples.width, samples.height, samples.planes);
   }
-  return Status::Fail("cannot read '" + path + "': " + DescribeResult(code, FileFormat::Pnm));
+  return FailedRead(path, code, FileFormat::Pnm, sink);
 }
 
 Status LoadTvx(const std::string& path, SourceImage& source, bool progress) {
@@ -83,17 +86,20 @@ Status LoadTvx(const std::string& path, SourceImage& source, bool progress) {
   const int colorType = header.image.colorType;
   if (colorType == TXcolorGrey16 || colorType == TXcolorRGB48) {
     source.isWide = true;
-    return DecodeSamples(path, source.wide, &codecProgress);
+    return DecodeSamples(path, source.wide, &codecProgress, source.dib.GetMaxPixels());
   }
   int code = source.dib.ProbeTvx(path);
   if (code == 0) code = source.dib.ReadTvx(path, &codecProgress);
+  if (code == DIB_ERR_TOO_LARGE)
+    return Status::Fail("cannot read '" + path + "': " +
+                        PixelLimitMessage(header.image.width, header.image.height, source.dib.GetMaxPixels()));
   if (code != 0) return Status::Fail("cannot read '" + path + "': " + DescribeResult(code, FileFormat::Tvx));
   return Status::Ok();
 }
 
 }  // namespace
 
-Status LoadSource(const std::string& path, SourceImage& source, bool progress) {
+Status LoadSource(const std::string& path, SourceImage& source, bool progress, uint64_t maxPixels) {
   source.format = FormatFromPath(path);
   if (!CanRead(source.format)) return Status::Fail("'" + path + "' is not a supported format (unknown extension)");
   Status status = CheckReadable(path, source.fileSize);
@@ -101,6 +107,7 @@ Status LoadSource(const std::string& path, SourceImage& source, bool progress) {
 
   CRecordingMessageSink sink;
   source.dib.SetMessageSink(&sink);
+  source.dib.SetMaxPixels(maxPixels);
   int code = 0;
   switch (source.format) {
     case FileFormat::Bmp: {
@@ -112,7 +119,7 @@ Status LoadSource(const std::string& path, SourceImage& source, bool progress) {
       code = source.dib.ReadPCX(path);
       break;
     case FileFormat::Pnm:
-      status = LoadPnm(path, source);
+      status = LoadPnm(path, source, sink);
       break;
     case FileFormat::Jpeg: {
       ProgressLine line("reading", progress);

@@ -29,7 +29,8 @@ struct SaveSettings {
   bool progress = true;
 };
 
-Status LoadSource(const std::string& path, SourceImage& source, bool progress);
+Status LoadSource(const std::string& path, SourceImage& source, bool progress,
+                  uint64_t maxPixels = kDefaultMaxPixels);
 // Writes through a temporary file beside `path`, renamed into place only when
 // the writer succeeded, so a failure never leaves a partial file or clobbers
 // an existing one.

@@ -124,6 +124,17 @@ private:
       m_result.options.progress = false;
       return;
     }
+    if (name == "--max-pixels") {
+      std::optional<std::string> text = Value(name, inline_value);
+      if (!text) return;
+      std::optional<long long> value = ParseInteger(*text);
+      if (!value || *value < 1) {
+        Fail("--max-pixels must be a whole number of pixels, at least 1");
+        return;
+      }
+      m_result.options.maxPixels = static_cast<uint64_t>(*value);
+      return;
+    }
     if (name == "--jpeg-quality") {
       std::optional<std::string> text = Value(name, inline_value);
       if (!text) return;
@@ -233,6 +244,8 @@ Compression (compress, and convert to .tvx):
 Other options:
   --jpeg-quality N     quality 0..100 of JPEG output (default 75)
   --no-progress        no progress display on the terminal
+  --max-pixels N       refuse images of more than N pixels before reading
+                       them (default 268435456)
 
 The exit code is 0 on success, 1 when the operation fails and 2 for a bad
 command line.

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "image/Limits.h"
 #include "tools/CodecSettings.h"
 
 enum class Command { Help, Convert, Compress, Decompress, Info };
@@ -16,6 +17,7 @@ struct ToolOptions {
   CompressionChoice compression;
   int jpegQuality = 75;
   bool progress = true;  // shown only when stderr is a terminal
+  uint64_t maxPixels = kDefaultMaxPixels;  // largest image any reader allocates for
 };
 
 struct ParseResult {

@@ -72,9 +72,18 @@ Status ReadPlain(std::istream& in, SampleImage& image, const std::string& path) 
   return Status::Ok();
 }
 
+// Bytes from the read position to the end of a seekable file; -1 otherwise.
+int64_t BytesLeft(std::istream& in) {
+  const std::streampos here = in.tellg();
+  if (here < 0 || !in.seekg(0, std::ios::end)) return -1;
+  const std::streampos end = in.tellg();
+  in.seekg(here);
+  return end < here ? -1 : static_cast<int64_t>(end - here);
+}
+
 }  // namespace
 
-Status ReadPnmSamples(const std::string& path, SampleImage& image) {
+Status ReadPnmSamples(const std::string& path, SampleImage& image, uint64_t maxPixels) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return Status::Fail("cannot open '" + path + "'");
   char magic[2] = {};
@@ -91,10 +100,20 @@ Status ReadPnmSamples(const std::string& path, SampleImage& image) {
   SampleImage result;
   result.planes = (kind % 3 == 0) ? 3 : 1;
   result.maxValue = static_cast<int>(maxValue);
+  if (width > 0 && height > 0 && !WithinPixelLimit(width, height, maxPixels))
+    return Status::Fail("cannot read '" + path + "': " + PixelLimitMessage(width, height, maxPixels));
   size_t bytes = 0;
   if (!CheckedImageBytes(width, height, static_cast<int64_t>(result.planes) * 2, bytes))
     return Status::Fail("'" + path + "' is " + std::to_string(width) + " x " + std::to_string(height) +
                         " pixels, beyond the size limits");
+  // Binary samples take one or two bytes each, plain ones at least two.
+  const uint64_t samples = bytes / 2;
+  const uint64_t needed = kind >= 5 ? samples * (maxValue > 255 ? 2 : 1) : samples * 2 - 1;
+  const int64_t left = BytesLeft(in);
+  if (left >= 0 && static_cast<uint64_t>(left) < needed)
+    return Status::Fail("'" + path + "' is truncated: its header states " + std::to_string(width) + " x " +
+                        std::to_string(height) + " pixels, which need " + std::to_string(needed) +
+                        " bytes of samples, but only " + std::to_string(left) + " follow");
   result.width = static_cast<int>(width);
   result.height = static_cast<int>(height);
   result.samples.resize(bytes / 2);

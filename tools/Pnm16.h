@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "image/Limits.h"
 #include "tools/Status.h"
 
 struct SampleImage {
@@ -19,8 +20,10 @@ struct SampleImage {
   std::vector<uint16_t> samples;  // interleaved, top row first
 };
 
-// Reads P2, P3, P5 or P6 with any maximum value; samples above it are refused.
-Status ReadPnmSamples(const std::string& path, SampleImage& image);
+// Reads P2, P3, P5 or P6 with any maximum value; samples above it are refused,
+// and so are images of more than maxPixels pixels and files too short for
+// their stated size, before the samples are allocated.
+Status ReadPnmSamples(const std::string& path, SampleImage& image, uint64_t maxPixels = kDefaultMaxPixels);
 
 // Writes P5 (1 plane) or P6 (3 planes), two big-endian bytes per sample when
 // the maximum value exceeds 255.

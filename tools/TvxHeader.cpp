@@ -149,7 +149,7 @@ Status EncodeSamples(const SampleImage& image, const TXimageParams& imageParams,
   return Status::Ok();
 }
 
-Status DecodeSamples(const std::string& path, SampleImage& image, TXprogress* progress) {
+Status DecodeSamples(const std::string& path, SampleImage& image, TXprogress* progress, uint64_t maxPixels) {
   std::ifstream file(path, std::ios::binary | std::ios::ate);
   if (!file) return Status::Fail("cannot open '" + path + "'");
   const std::streamoff length = file.tellg();
@@ -164,6 +164,10 @@ Status DecodeSamples(const std::string& path, SampleImage& image, TXprogress* pr
   if (result != TX_OK) return CodecFailure("'" + path + "'", result);
   const int colorType = header.image->colorType;
   if (!IsSixteenBit(colorType)) return Status::Fail("'" + path + "' does not hold 16-bit samples");
+  if (!WithinPixelLimit(header.image->width, header.image->height, maxPixels))
+    return Status::Fail("cannot read '" + path + "': " +
+                        PixelLimitMessage(header.image->width, header.image->height, maxPixels));
+  TXsetPixelLimit(job.job, maxPixels);
   SampleImage result16;
   result16.width = header.image->width;
   result16.height = header.image->height;

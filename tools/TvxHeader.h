@@ -8,6 +8,7 @@
 
 #include "codec/TavixLib.h"
 #include "tools/Pnm16.h"
+#include "image/Limits.h"
 #include "tools/Status.h"
 
 struct TvxHeaderInfo {
@@ -27,4 +28,5 @@ std::string DescribeTvxHeader(const TvxHeaderInfo& info);
 // value travels in auxWord3 (0 for 65535) and bounds the decoded samples.
 Status EncodeSamples(const SampleImage& image, const TXimageParams& imageParams,
                      const TXcompressionParams& compression, std::ostream& out, TXprogress* progress);
-Status DecodeSamples(const std::string& path, SampleImage& image, TXprogress* progress);
+Status DecodeSamples(const std::string& path, SampleImage& image, TXprogress* progress,
+                     uint64_t maxPixels = kDefaultMaxPixels);

@@ -144,7 +144,9 @@ private slots:
                              << QStringList{Text(IDS_FILE_CORRUPTED, path("damaged.bmp"))} << stop;
     QTest::newRow("empty") << "empty.jpg" << QByteArray() << QStringList{Text(IDS_FILE_CORRUPTED, path("empty.jpg"))}
                            << stop;
-    QTest::newRow("bomb") << "bomb-65535x65535.bmp" << bomb << QStringList{notHandled} << stop;
+    QTest::newRow("bomb") << "bomb-65535x65535.bmp" << bomb
+                          << QStringList{"image too large: 65535 x 65535 exceeds the limit of 268435456 pixels"}
+                          << stop;
     QTest::newRow("not a tvx: -4") << "text.tvx" << QByteArray("plain text") << QStringList{notHandled} << stop;
     QTest::newRow("damaged tvx") << "bad.tvx" << QByteArray("none")
                                  << QStringList{Text(IDS_FILE_CORRUPTED, path("bad.tvx"))} << stop;

@@ -270,6 +270,28 @@ TEST(CodecDamage, HugeDimensionsAreRefusedBeforeAllocating) {
   TXendJob(job);
 }
 
+TEST(CodecDamage, ThePixelLimitIsTheCallersAndRefusesBeforeDecoding) {
+  LibraryScope library;
+  const TestImage image = MakeImage(40, 30, TXcolorGrey8, 8);
+  std::string bytes;
+  ASSERT_EQ(Encode(image, Params(TXmodeLossless), bytes), TX_OK);
+  for (const auto& [limit, expected] : {std::pair<uint64_t, int>{1199, TX_ERR_TOO_LARGE}, {1200, TX_OK}}) {
+    std::istringstream stream(bytes, std::ios::binary);
+    TXinputStream input(&stream);
+    TXjob* job = nullptr;
+    ASSERT_EQ(TXdecompressionJob(job, input), TX_OK);
+    EXPECT_EQ(TXsetPixelLimit(job, 0), TX_ERR_ARGUMENT);
+    EXPECT_EQ(TXsetPixelLimit(job, limit), TX_OK);
+    TXimageParams* i = nullptr;
+    TXcompressionParams* c = nullptr;
+    ASSERT_EQ(TXreadHeader(job, i, c), TX_OK);
+    std::vector<uint8_t> pixels(40 * 30);
+    EXPECT_EQ(TXreadImage(job, pixels.data(), 40, 0, nullptr), expected) << limit;
+    TXdisposeParams(i, c);
+    TXendJob(job);
+  }
+}
+
 TEST(CodecInput, FillBufferProtocol) {
   LibraryScope library;
   const TestImage image = MakeImage(50, 30, TXcolorRGB24, 8);

@@ -209,7 +209,7 @@ TEST(BmpRead, HostileHeadersAreRefusedWithoutLargeAllocations) {
       {"offbits near 4 GiB", {.offBitsDelta = 0xFFFFFFFFll - 54}, 16, DIB_ERR_IO},
       {"bits shorter than rows", {.width = 100, .height = 100}, 16, DIB_ERR_IO},
       {"huge dimensions", {.width = 0x7FFFFFFF, .height = 0x7FFFFFFF}, 16, DIB_ERR_FORMAT},
-      {"pixel buffer over limit", {.width = 60000, .height = 60000}, 16, DIB_ERR_FORMAT},
+      {"pixel count over limit", {.width = 60000, .height = 60000}, 16, DIB_ERR_TOO_LARGE},
       {"zero width", {.width = 0}, 16, DIB_ERR_FORMAT},
       {"negative width", {.width = -5}, 16, DIB_ERR_FORMAT},
       {"most negative height", {.height = INT32_MIN}, 16, DIB_ERR_FORMAT},

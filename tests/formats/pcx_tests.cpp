@@ -195,7 +195,7 @@ TEST(PcxRead, HostileFilesAreRefused) {
   EXPECT_EQ(ReadPcxBytes({}).code, DIB_ERR_FORMAT);
   // 32768 x 32768 x 3 is past the pixel limit.
   const PcxFields bomb{.xMax = 32767, .yMax = 32767, .planes = 3, .bytesPerLine = 32768};
-  EXPECT_EQ(ReadPcxBytes(BuildPcx(bomb, {0xC1, 0}, false)).code, DIB_ERR_MEMORY);
+  EXPECT_EQ(ReadPcxBytes(BuildPcx(bomb, {0xC1, 0}, false)).code, DIB_ERR_TOO_LARGE);
 
   CDib dib;
   EXPECT_EQ(dib.ReadPCX("/nonexistent/file.pcx"), DIB_ERR_OPEN);

@@ -172,11 +172,13 @@ TEST(PnmRead, ShortAndOversizedFilesFailBeforeAllocating) {
   const Loaded truncated = ReadPnmBytes(Text("P6 4 4 255\n0123456789"));
   EXPECT_EQ(truncated.code, PnmShortData);
   EXPECT_FALSE(truncated.hasDib);
-  // A 32767 x 32767 grey claim in a tiny file is short, not a 1 GiB allocation.
-  EXPECT_EQ(ReadPnmBytes(Text("P5 32767 32767 255\n\x01")).code, PnmShortData);
-  EXPECT_EQ(ReadPnmBytes(Text("P2 32767 32767 255\n1 2 3 ")).code, PnmShortData);
-  // Colour at that size is past the pixel limit.
-  EXPECT_EQ(ReadPnmBytes(Text("P6 32767 32767 255\n\x01")).code, DIB_ERR_MEMORY);
+  // A 16384 x 16384 grey claim (the whole pixel limit) in a tiny file is
+  // short, not a 256 MiB allocation.
+  EXPECT_EQ(ReadPnmBytes(Text("P5 16384 16384 255\n\x01")).code, PnmShortData);
+  EXPECT_EQ(ReadPnmBytes(Text("P2 16384 16384 255\n1 2 3 ")).code, PnmShortData);
+  // Past the pixel limit, whatever follows.
+  EXPECT_EQ(ReadPnmBytes(Text("P6 32767 32767 255\n\x01")).code, DIB_ERR_TOO_LARGE);
+  EXPECT_EQ(ReadPnmBytes(Text("P5 16385 16384 255\n\x01")).code, DIB_ERR_TOO_LARGE);
   CDib dib;
   EXPECT_EQ(dib.ReadPNM("/nonexistent/x.pgm"), PnmCannotOpen);
 }

@@ -266,7 +266,8 @@ TEST_F(TiffTest, HostileFilesAreRefusedWithIoError) {
     SCOPED_TRACE(name);
     formats_test::WriteBytes(dir.File(name), bytes);
     CDib dib;
-    EXPECT_EQ(dib.ReadTIFF(dir.File(name), nullptr), DIB_ERR_IO);
+    const bool pastLimit = std::string(name) == "bomb-65535x65535.tif";
+    EXPECT_EQ(dib.ReadTIFF(dir.File(name), nullptr), pastLimit ? DIB_ERR_TOO_LARGE : DIB_ERR_IO);
     EXPECT_EQ(dib.GetSize(), (CSize{0, 0}));
   }
   CDib dib;
