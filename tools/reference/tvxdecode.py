@@ -453,10 +453,10 @@ def weight_map(width, height, levels, transform):
     """weight(b) at every coefficient position of a plane."""
     lo, hi = GAIN_LOW[transform], GAIN_HIGH[transform]
     w = np.ones((height, width))
-    rects = band_rects(width, height, levels)
     if levels == 0:
         return w
-    x0, y0, bw, bh, _ = rects[0]
+    rects = band_rects(width, height, levels)
+    _, _, bw, bh, _ = rects[0]
     w[:bh, :bw] = lo[levels] ** 2
     for i, (x0, y0, bw, bh, o) in enumerate(rects[1:]):
         l = levels - i // 3
