@@ -361,10 +361,11 @@ int PlaneDecoder::Run(ByteSource& byteSource, const std::function<PassAction(siz
   return source.Error();
 }
 
-void PlaneDecoder::Reconstruct(std::vector<CoefficientPlane>& out) const {
+bool PlaneDecoder::Reconstruct(std::vector<CoefficientPlane>& out, StopCheck* stop) const {
   const State& s = *m_state;
   out.resize(s.shapes.size());
   for (size_t c = 0; c < s.shapes.size(); ++c) {
+    if (stop && stop->Stopped()) return false;
     CoefficientPlane& plane = out[c];
     plane.width = s.shapes[c].width;
     plane.height = s.shapes[c].height;
@@ -372,6 +373,9 @@ void PlaneDecoder::Reconstruct(std::vector<CoefficientPlane>& out) const {
     plane.data.assign(static_cast<size_t>(std::max(0, plane.width)) * std::max(0, plane.height), 0);
     if (c >= s.channels.size()) continue;
     for (const Band& band : s.channels[c].bands) {
+      // A band nothing has reached yet stays zero.
+      if (!band.active) continue;
+      if (stop && stop->Stopped()) return false;
       for (int y = 0; y < band.height; ++y) {
         int32_t* row = plane.data.data() + static_cast<size_t>(band.y0 + y) * plane.width + band.x0;
         for (int x = 0; x < band.width; ++x) {
@@ -388,6 +392,7 @@ void PlaneDecoder::Reconstruct(std::vector<CoefficientPlane>& out) const {
       }
     }
   }
+  return true;
 }
 
 double PlaneDecoder::FractionDone() const {

@@ -13,6 +13,9 @@
 #include <functional>
 #include <vector>
 
+#include "codec/large_block.h"
+#include "codec/stop.h"
+
 namespace tavix {
 
 // One plane of quantised coefficients in the Mallat layout of transform.h
@@ -21,7 +24,7 @@ struct CoefficientPlane {
   int width = 0;
   int height = 0;
   int levels = 0;
-  std::vector<int32_t> data;  // width * height
+  PlaneVector<int32_t> data;  // width * height
 };
 
 enum class CodingLayer : int {
@@ -79,7 +82,8 @@ public:
   // Current best coefficients of every plane. May be called at any time,
   // also from inside ByteSource::NextByte while Run waits for bytes (on the
   // thread that runs Run; from another thread only while Run is not running).
-  void Reconstruct(std::vector<CoefficientPlane>& out) const;
+  // `stop` is asked between bands; false when it said stop.
+  bool Reconstruct(std::vector<CoefficientPlane>& out, StopCheck* stop = nullptr) const;
   // Fraction 0..1 of the coding passes completed (for progress).
   double FractionDone() const;
   // Number of complete passes so far; 0 means nothing to preview yet.

@@ -60,14 +60,14 @@ std::vector<Band> MakeBands(int width, int height, int levels) {
 void AllocateBands(Channel& channel, bool decoding) {
   for (Band& band : channel.bands) {
     const size_t count = static_cast<size_t>(band.width) * static_cast<size_t>(band.height);
-    band.magnitude.assign(count, 0);
-    band.flags.assign(static_cast<size_t>(band.width + 2) * static_cast<size_t>(band.height + 2), 0);
-    if (decoding) band.lowestPlane.assign(count, 0);
+    band.magnitude.Reset(count);
+    band.flags.Reset(static_cast<size_t>(band.width + 2) * static_cast<size_t>(band.height + 2));
+    if (decoding) band.lowestPlane.Reset(count);
     band.segmentColumns = (band.width + kSegmentWidth - 1) / kSegmentWidth;
     const size_t segments =
         static_cast<size_t>(band.segmentColumns) * static_cast<size_t>((band.height + kStripeHeight - 1) / kStripeHeight);
-    band.segmentBusy.assign(segments, 0);
-    if (!decoding) band.segmentBits.assign(segments, 0);
+    band.segmentBusy.Reset(segments);
+    if (!decoding) band.segmentBits.Reset(segments);
     band.active = false;
   }
 }

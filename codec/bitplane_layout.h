@@ -10,6 +10,7 @@
 
 #include "codec/arith.h"
 #include "codec/bitplane.h"
+#include "codec/zeroed_array.h"
 
 namespace tavix::embedded {
 
@@ -45,15 +46,15 @@ struct Band {
   int parent = -1; // index of the same orientation one level coarser, or -1
   bool active = false;  // some coefficient is significant
   uint32_t allBits = 0; // encoder: OR of all magnitudes
-  std::vector<uint32_t> magnitude;  // width x height
-  std::vector<uint8_t> flags;       // (width + 2) x (height + 2), zero border
-  std::vector<uint8_t> lowestPlane; // decoder: bit plane reached per coefficient
+  ZeroedArray<uint32_t> magnitude;  // width x height
+  ZeroedArray<uint8_t> flags;       // (width + 2) x (height + 2), zero border
+  ZeroedArray<uint8_t> lowestPlane; // decoder: bit plane reached per coefficient
   // Segments: kStripeHeight rows x kSegmentWidth columns. A segment is busy
   // once one of its coefficients is significant or has a significant
   // neighbour; until then a single symbol per bit plane covers all of it.
   int segmentColumns = 0;
-  std::vector<uint8_t> segmentBusy;
-  std::vector<uint32_t> segmentBits;  // encoder: OR of the segment's magnitudes
+  ZeroedArray<uint8_t> segmentBusy;
+  ZeroedArray<uint32_t> segmentBits;  // encoder: OR of the segment's magnitudes
 
   int FlagStride() const { return width + 2; }
   size_t FlagIndex(int x, int y) const {

@@ -4,6 +4,7 @@
 // so that planes are centred on zero.
 #pragma once
 
+#include "codec/large_block.h"
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -32,7 +33,7 @@ template <typename Sample>
 struct Plane {
   int width = 0;
   int height = 0;
-  std::vector<Sample> data;
+  PlaneVector<Sample> data;
   void Resize(int w, int h) {
     width = w;
     height = h;

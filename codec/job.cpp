@@ -44,6 +44,19 @@ private:
   uint64_t m_nextReport;
 };
 
+// Lends a job the stop check of the running TXreadImage, so previews rendered
+// meanwhile can be ended part-way too.
+class RenderStopScope {
+public:
+  RenderStopScope(TXjob& job, StopCheck& stop) : m_job(job) { job.renderStop = &stop; }
+  ~RenderStopScope() { m_job.renderStop = nullptr; }
+  RenderStopScope(const RenderStopScope&) = delete;
+  RenderStopScope& operator=(const RenderStopScope&) = delete;
+
+private:
+  TXjob& m_job;
+};
+
 }  // namespace
 
 int TXjob::Refill() {
@@ -120,12 +133,14 @@ int TXjob::ReadImage(void* pixels, long rowBytes, TXprogress* progress) {
     return TX_ERR_MEMORY;
   }
   JobByteSource source(*this, reporter);
+  StopCheck stop([&reporter] { return reporter.StillWanted(); });
+  RenderStopScope stopScope(*this, stop);
   const int r = decoder->Run(source, [&](size_t) { return OfferPreview() ? PassAction::Continue : PassAction::Stop; });
   if (r < 0) return r;
-  if (stopRequested) return TX_ERR_ABORTED;
+  if (stopRequested || stop.Stopped()) return TX_ERR_ABORTED;
   std::vector<CoefficientPlane> planes;
-  decoder->Reconstruct(planes);
-  const int written = CoefficientsToPixels(planes, header, pixels, rowBytes);
+  if (!decoder->Reconstruct(planes, &stop)) return TX_ERR_ABORTED;
+  const int written = CoefficientsToPixels(planes, header, pixels, rowBytes, &stop);
   if (written != TX_OK) return written;
   imageRead = true;
   if (!reporter.Fraction(1.0)) return TX_ERR_ABORTED;

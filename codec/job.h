@@ -10,6 +10,7 @@
 
 #include "codec/TavixLib.h"
 #include "codec/bitplane.h"
+#include "codec/stop.h"
 #include "codec/stream.h"
 
 namespace tavix {
@@ -33,6 +34,8 @@ struct TXjob {
   uint64_t bodyRead = 0;
   std::unique_ptr<tavix::PlaneDecoder> decoder;
   int previewsRendered = 0;
+  // While TXreadImage runs: asked between the steps of rendering an image.
+  tavix::StopCheck* renderStop = nullptr;
   uint64_t pixelLimit = TX_DEFAULT_PIXEL_LIMIT;
 
   // ---- encoding

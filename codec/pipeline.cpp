@@ -142,12 +142,13 @@ int PixelsToCoefficients(const void* pixels, long rowBytes, StreamHeader& h, std
 }
 
 int CoefficientsToPixels(const std::vector<CoefficientPlane>& coded, const StreamHeader& h, void* pixels,
-                         long rowBytes) {
+                         long rowBytes, StopCheck* stop) {
   PixelFormat format;
   if (!FormatForColorType(h.image.colorType, h.image.width, h.image.height, rowBytes, format))
     return TX_ERR_ARGUMENT;
   if (coded.size() != static_cast<size_t>(h.planes)) return TX_ERR_STATE;
   const Wavelet wavelet = static_cast<Wavelet>(h.transformWavelet);
+  auto stopped = [stop] { return stop && stop->Stopped(); };
   try {
     if (h.compression.mode == TXmodeLossless) {
       std::vector<Plane<int32_t>> planes(coded.size());
@@ -157,18 +158,23 @@ int CoefficientsToPixels(const std::vector<CoefficientPlane>& coded, const Strea
         planes[i].data.resize(coded[i].data.size());
         for (size_t k = 0; k < coded[i].data.size(); ++k)
           planes[i].data[k] = std::clamp(coded[i].data[k], -kMaxIntegerCoefficient, kMaxIntegerCoefficient);
-        InverseTransform(ViewOf(planes[i]), h.levels, wavelet);
+        InverseTransform(ViewOf(planes[i]), h.levels, wavelet, stop);
+        if (stopped()) return TX_ERR_ABORTED;
       }
       PlanesToPixels(planes, format, pixels);
       return TX_OK;
     }
     std::vector<Plane<float>> planes(coded.size());
     for (size_t i = 0; i < coded.size(); ++i) {
+      if (stopped()) return TX_ERR_ABORTED;
       planes[i].Resize(coded[i].width, coded[i].height);
       Dequantise(coded[i], PlaneQuantiser(h, static_cast<int>(i)), planes[i].data.data());
     }
     if (!(h.flags & kFlagIntegerPath)) {
-      for (auto& plane : planes) InverseTransform(ViewOf(plane), h.levels, wavelet);
+      for (auto& plane : planes) {
+        InverseTransform(ViewOf(plane), h.levels, wavelet, stop);
+        if (stopped()) return TX_ERR_ABORTED;
+      }
       PlanesToPixels(planes, format, pixels);
       return TX_OK;
     }
@@ -181,7 +187,8 @@ int CoefficientsToPixels(const std::vector<CoefficientPlane>& coded, const Strea
         integers[i].data[k] = static_cast<int32_t>(std::lrintf(v));
       }
       planes[i].data = {};
-      InverseTransform(ViewOf(integers[i]), h.levels, wavelet);
+      InverseTransform(ViewOf(integers[i]), h.levels, wavelet, stop);
+      if (stopped()) return TX_ERR_ABORTED;
     }
     PlanesToPixels(integers, format, pixels);
     return TX_OK;

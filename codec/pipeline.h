@@ -26,9 +26,11 @@ QuantiserSettings PlaneQuantiser(const StreamHeader& header, int index);
 int PixelsToCoefficients(const void* pixels, long rowBytes, StreamHeader& header,
                          std::vector<CoefficientPlane>& planes, const std::function<bool(double)>& progress);
 
-// Decoder half: writes the image into `pixels` (rows of rowBytes).
+// Decoder half: writes the image into `pixels` (rows of rowBytes). `stop`
+// is asked between planes and transform passes; TX_ERR_ABORTED when it
+// said stop (the pixels are then incomplete).
 int CoefficientsToPixels(const std::vector<CoefficientPlane>& planes, const StreamHeader& header, void* pixels,
-                         long rowBytes);
+                         long rowBytes, StopCheck* stop = nullptr);
 
 // Plane shapes the decoder expects for a header.
 std::vector<CoefficientPlane> PlaneShapes(const StreamHeader& header);

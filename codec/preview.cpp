@@ -19,8 +19,12 @@ int TXjob::RenderPreview(TXpreviewInputStream& s) {
   if (!CanPreview(s)) return TX_ERR_STATE;
   try {
     std::vector<CoefficientPlane> planes;
-    decoder->Reconstruct(planes);
-    const int r = CoefficientsToPixels(planes, header, s.externalBuffer, s.externalRowBytes);
+    if (!decoder->Reconstruct(planes, renderStop)) {
+      stopRequested = true;
+      return TX_ERR_ABORTED;
+    }
+    const int r = CoefficientsToPixels(planes, header, s.externalBuffer, s.externalRowBytes, renderStop);
+    if (r == TX_ERR_ABORTED) stopRequested = true;
     if (r != TX_OK) return r;
   } catch (const std::bad_alloc&) {
     return TX_ERR_MEMORY;

@@ -13,6 +13,9 @@ public:
   bool Fraction(double done);
   // Bytes written so far, reported as a negative value.
   bool BytesWritten(long bytes);
+  // Asks the caller, without a new value, whether the job should go on:
+  // lets long steps between progress values see a stop request promptly.
+  bool StillWanted() { return !m_progress || m_progress->progressChanged(); }
 
 private:
   TXprogress* m_progress;

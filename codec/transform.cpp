@@ -177,17 +177,21 @@ void RunForward(const PlaneView<Sample>& plane, int levels, KernelsFor kernelsFo
   }
 }
 
+// False when `stop` ended the work part-way.
 template <typename Sample, typename KernelsFor>
-void RunInverse(const PlaneView<Sample>& plane, int levels, KernelsFor kernelsFor) {
+bool RunInverse(const PlaneView<Sample>& plane, int levels, KernelsFor kernelsFor, StopCheck* stop) {
   Scratch<Sample> scratch;
   for (int level = levels; level >= 1; --level) {
     const int width = ScaledSize(plane.width, level - 1);
     const int height = ScaledSize(plane.height, level - 1);
     if (width < 2 && height < 2) continue;
     const auto kernels = kernelsFor(level);
+    if (stop && stop->Stopped()) return false;
     VerticalPass(plane, width, height, kernels.inverse, scratch);
+    if (stop && stop->Stopped()) return false;
     HorizontalPass(plane, width, height, kernels.inverse, scratch);
   }
+  return true;
 }
 
 int ClampLevels(int levels) { return std::clamp(levels, 0, kMaxTransformLevels); }
@@ -218,11 +222,10 @@ bool ForwardTransform(PlaneView<float> plane, int levels, Wavelet wavelet) {
   return true;
 }
 
-bool InverseTransform(PlaneView<float> plane, int levels, Wavelet wavelet) {
+bool InverseTransform(PlaneView<float> plane, int levels, Wavelet wavelet, StopCheck* stop) {
   if (!IsValidWavelet(static_cast<int>(wavelet)) || IsReversible(wavelet) || !PlaneUsable(plane))
     return false;
-  RunInverse(plane, ClampLevels(levels), [wavelet](int l) { return FloatKernelsFor(wavelet, l); });
-  return true;
+  return RunInverse(plane, ClampLevels(levels), [wavelet](int l) { return FloatKernelsFor(wavelet, l); }, stop);
 }
 
 bool ForwardTransform(PlaneView<int32_t> plane, int levels, Wavelet wavelet) {
@@ -232,11 +235,10 @@ bool ForwardTransform(PlaneView<int32_t> plane, int levels, Wavelet wavelet) {
   return true;
 }
 
-bool InverseTransform(PlaneView<int32_t> plane, int levels, Wavelet wavelet) {
+bool InverseTransform(PlaneView<int32_t> plane, int levels, Wavelet wavelet, StopCheck* stop) {
   if (!IsValidWavelet(static_cast<int>(wavelet)) || !IsReversible(wavelet) || !PlaneUsable(plane))
     return false;
-  RunInverse(plane, ClampLevels(levels), [wavelet](int) { return IntegerKernelsFor(wavelet); });
-  return true;
+  return RunInverse(plane, ClampLevels(levels), [wavelet](int) { return IntegerKernelsFor(wavelet); }, stop);
 }
 
 // ---- Synthesis gains -------------------------------------------------------

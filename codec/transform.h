@@ -36,6 +36,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "codec/stop.h"
+
 namespace tavix {
 
 // Wavelet types, equal to TXcompressionParams::waveletType.
@@ -78,12 +80,14 @@ struct PlaneView {
 // unusable view (null data, empty, stride shorter than the width).
 // Reentrant; each call allocates its working buffers once.
 bool ForwardTransform(PlaneView<float> plane, int levels, Wavelet wavelet);
-bool InverseTransform(PlaneView<float> plane, int levels, Wavelet wavelet);
+// `stop` is asked before each pass of the inverse; when it says stop the
+// plane is left part-way and the call returns false.
+bool InverseTransform(PlaneView<float> plane, int levels, Wavelet wavelet, StopCheck* stop = nullptr);
 
 // Reversible wavelets only (false otherwise, as above). Exact for samples
 // within +-2^20.
 bool ForwardTransform(PlaneView<int32_t> plane, int levels, Wavelet wavelet);
-bool InverseTransform(PlaneView<int32_t> plane, int levels, Wavelet wavelet);
+bool InverseTransform(PlaneView<int32_t> plane, int levels, Wavelet wavelet, StopCheck* stop = nullptr);
 
 // L2 norm of the one-dimensional synthesis basis function of a band: the
 // low-pass band after `level` levels (highPass false), or the high-pass band

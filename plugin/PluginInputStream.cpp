@@ -26,8 +26,8 @@ long PluginInputStream::newTransferSize(float fractionRead, float bitsPerPixelRe
 }
 
 bool PluginInputStream::wantPreview(long bytesRead, float fractionRead, float bitsPerPixelRead) {
-  // Rendering a preview cannot be interrupted, so none starts once a stop
-  // has been asked for.
+  // No preview starts once a stop has been asked for (one under way ends
+  // part-way: the codec asks the abort watch between its steps).
   if (!instance->progressive || instance->decoder->abort) return false;
   return TXpreviewInputStream::wantPreview(bytesRead, fractionRead, bitsPerPixelRead);
 }

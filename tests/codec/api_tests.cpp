@@ -450,6 +450,36 @@ TEST(CodecProgress, EncodingAndDecodingReportBoundedProgress) {
   EXPECT_DOUBLE_EQ(decoding.values.back(), 1.0);
 }
 
+// Stops at the first call that brings no new value: the codec asking, while
+// it renders the image, whether to go on.
+class StopWhenAsked : public TXprogress {
+public:
+  bool progressChanged() override {
+    const double value = getProgressValue();
+    const bool asked = calls++ > 0 && value == last;
+    last = value;
+    return !asked;
+  }
+  int calls = 0;
+  double last = -1.0;
+};
+
+TEST(CodecProgress, AStopRequestEndsRenderingPartWay) {
+  LibraryScope library;
+  const TXcompressionParams settings[] = {Params(TXmodeQuality, TXwavelet97, TXcodecStandard, QualityTarget(45)),
+                                          Params(TXmodeLossless, TXwavelet53)};
+  for (const TXcompressionParams& compression : settings) {
+    const TestImage image = MakeImage(300, 200, TXcolorRGB24, 5);
+    std::string file;
+    ASSERT_EQ(Encode(image, compression, file), TX_OK);
+    std::istringstream stream(file);
+    TXinputStream input(&stream);
+    TestImage decoded;
+    StopWhenAsked progress;
+    EXPECT_EQ(DecodeFrom(input, decoded, &progress), TX_ERR_ABORTED) << compression.mode;
+  }
+}
+
 TEST(CodecProgress, ReturningFalseStopsTheJob) {
   LibraryScope library;
   const TestImage image = MakeImage(200, 150, TXcolorGrey8, 3);
