@@ -362,37 +362,53 @@ int PlaneDecoder::Run(ByteSource& byteSource, const std::function<PassAction(siz
 }
 
 bool PlaneDecoder::Reconstruct(std::vector<CoefficientPlane>& out, StopCheck* stop) const {
+  out.resize(m_state->shapes.size());
+  for (size_t c = 0; c < out.size(); ++c)
+    if (!ReconstructPlane(c, out[c], stop)) return false;
+  return true;
+}
+
+bool PlaneDecoder::ReconstructPlane(size_t c, CoefficientPlane& plane, StopCheck* stop) const {
   const State& s = *m_state;
-  out.resize(s.shapes.size());
-  for (size_t c = 0; c < s.shapes.size(); ++c) {
+  if (c >= s.shapes.size()) return true;
+  if (stop && stop->Stopped()) return false;
+  plane.width = s.shapes[c].width;
+  plane.height = s.shapes[c].height;
+  plane.levels = s.shapes[c].levels;
+  plane.data.assign(static_cast<size_t>(std::max(0, plane.width)) * std::max(0, plane.height), 0);
+  if (c >= s.channels.size()) return true;
+  for (const Band& band : s.channels[c].bands) {
+    // A band nothing has reached yet stays zero.
+    if (!band.active) continue;
     if (stop && stop->Stopped()) return false;
-    CoefficientPlane& plane = out[c];
-    plane.width = s.shapes[c].width;
-    plane.height = s.shapes[c].height;
-    plane.levels = s.shapes[c].levels;
-    plane.data.assign(static_cast<size_t>(std::max(0, plane.width)) * std::max(0, plane.height), 0);
-    if (c >= s.channels.size()) continue;
-    for (const Band& band : s.channels[c].bands) {
-      // A band nothing has reached yet stays zero.
-      if (!band.active) continue;
-      if (stop && stop->Stopped()) return false;
-      for (int y = 0; y < band.height; ++y) {
-        int32_t* row = plane.data.data() + static_cast<size_t>(band.y0 + y) * plane.width + band.x0;
-        for (int x = 0; x < band.width; ++x) {
-          const uint8_t f = band.flags[band.FlagIndex(x, y)];
-          if (!(f & kSignificant)) continue;
-          const size_t mi = static_cast<size_t>(y) * band.width + x;
-          const int low = band.lowestPlane[mi];
-          // Mid-point of the interval the received bits leave open.
-          int64_t value = band.magnitude[mi];
-          if (low > 0) value += int64_t{1} << (low - 1);
-          if (f & kNegative) value = -value;
-          row[x] = static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
-        }
+    for (int y = 0; y < band.height; ++y) {
+      int32_t* row = plane.data.data() + static_cast<size_t>(band.y0 + y) * plane.width + band.x0;
+      for (int x = 0; x < band.width; ++x) {
+        const uint8_t f = band.flags[band.FlagIndex(x, y)];
+        if (!(f & kSignificant)) continue;
+        const size_t mi = static_cast<size_t>(y) * band.width + x;
+        const int low = band.lowestPlane[mi];
+        // Mid-point of the interval the received bits leave open.
+        int64_t value = band.magnitude[mi];
+        if (low > 0) value += int64_t{1} << (low - 1);
+        if (f & kNegative) value = -value;
+        row[x] = static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
       }
     }
   }
   return true;
+}
+
+void PlaneDecoder::ReleasePlane(size_t c) {
+  State& s = *m_state;
+  if (c >= s.channels.size()) return;
+  for (Band& band : s.channels[c].bands) {
+    band.active = false;
+    band.magnitude = {};
+    band.flags = {};
+    band.lowestPlane = {};
+    band.segmentBusy = {};
+  }
 }
 
 double PlaneDecoder::FractionDone() const {

@@ -84,6 +84,11 @@ public:
   // thread that runs Run; from another thread only while Run is not running).
   // `stop` is asked between bands; false when it said stop.
   bool Reconstruct(std::vector<CoefficientPlane>& out, StopCheck* stop = nullptr) const;
+  // The same for plane `index` alone.
+  bool ReconstructPlane(size_t index, CoefficientPlane& out, StopCheck* stop = nullptr) const;
+  // Frees the decoding state of plane `index` once its final coefficients
+  // have been taken: it then reconstructs as zeros. Only after Run.
+  void ReleasePlane(size_t index);
   // Fraction 0..1 of the coding passes completed (for progress).
   double FractionDone() const;
   // Number of complete passes so far; 0 means nothing to preview yet.

@@ -138,9 +138,16 @@ int TXjob::ReadImage(void* pixels, long rowBytes, TXprogress* progress) {
   const int r = decoder->Run(source, [&](size_t) { return OfferPreview() ? PassAction::Continue : PassAction::Stop; });
   if (r < 0) return r;
   if (stopRequested || stop.Stopped()) return TX_ERR_ABORTED;
-  std::vector<CoefficientPlane> planes;
-  if (!decoder->Reconstruct(planes, &stop)) return TX_ERR_ABORTED;
-  const int written = CoefficientsToPixels(planes, header, pixels, rowBytes, &stop);
+  // The final image takes each plane's coefficients and frees that plane's
+  // decoding state at once: the state is not needed any more, and the
+  // memory goes to the planes being reconstructed.
+  finalRenderStarted = true;
+  const PlaneSource takeFinalPlane = [this, &stop](int i, CoefficientPlane& out) {
+    if (!decoder->ReconstructPlane(static_cast<size_t>(i), out, &stop)) return TX_ERR_ABORTED;
+    decoder->ReleasePlane(static_cast<size_t>(i));
+    return TX_OK;
+  };
+  const int written = CoefficientsToPixels(takeFinalPlane, header, pixels, rowBytes, &stop);
   if (written != TX_OK) return written;
   imageRead = true;
   if (!reporter.Fraction(1.0)) return TX_ERR_ABORTED;

@@ -34,6 +34,7 @@ struct TXjob {
   uint64_t bodyRead = 0;
   std::unique_ptr<tavix::PlaneDecoder> decoder;
   int previewsRendered = 0;
+  bool finalRenderStarted = false;  // the decoder's state is being released
   // While TXreadImage runs: asked between the steps of rendering an image.
   tavix::StopCheck* renderStop = nullptr;
   uint64_t pixelLimit = TX_DEFAULT_PIXEL_LIMIT;

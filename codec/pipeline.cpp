@@ -141,60 +141,102 @@ int PixelsToCoefficients(const void* pixels, long rowBytes, StreamHeader& h, std
   }
 }
 
-int CoefficientsToPixels(const std::vector<CoefficientPlane>& coded, const StreamHeader& h, void* pixels,
-                         long rowBytes, StopCheck* stop) {
+namespace {
+
+// The integer planes of a lossless stream: coefficients clamped, inverse
+// transformed.
+int LosslessPlanes(const PlaneSource& source, const StreamHeader& h, StopCheck* stop,
+                   std::vector<Plane<int32_t>>& planes) {
+  const Wavelet wavelet = static_cast<Wavelet>(h.transformWavelet);
+  planes.resize(h.planes);
+  for (int i = 0; i < h.planes; ++i) {
+    CoefficientPlane coded;
+    if (const int r = source(i, coded); r != TX_OK) return r;
+    planes[i].width = coded.width;
+    planes[i].height = coded.height;
+    planes[i].data = std::move(coded.data);
+    for (int32_t& v : planes[i].data) v = std::clamp(v, -kMaxIntegerCoefficient, kMaxIntegerCoefficient);
+    InverseTransform(ViewOf(planes[i]), h.levels, wavelet, stop);
+    if (stop && stop->Stopped()) return TX_ERR_ABORTED;
+  }
+  return TX_OK;
+}
+
+// Plane i dequantised into floats.
+int DequantisedPlane(const PlaneSource& source, const StreamHeader& h, int i, Plane<float>& plane) {
+  CoefficientPlane coded;
+  if (const int r = source(i, coded); r != TX_OK) return r;
+  plane.Resize(coded.width, coded.height);
+  Dequantise(coded, PlaneQuantiser(h, i), plane.data.data());
+  return TX_OK;
+}
+
+int LossyFloatPlanes(const PlaneSource& source, const StreamHeader& h, StopCheck* stop,
+                     std::vector<Plane<float>>& planes) {
+  const Wavelet wavelet = static_cast<Wavelet>(h.transformWavelet);
+  planes.resize(h.planes);
+  for (int i = 0; i < h.planes; ++i) {
+    if (const int r = DequantisedPlane(source, h, i, planes[i]); r != TX_OK) return r;
+    InverseTransform(ViewOf(planes[i]), h.levels, wavelet, stop);
+    if (stop && stop->Stopped()) return TX_ERR_ABORTED;
+  }
+  return TX_OK;
+}
+
+// Lossy streams of a reversible wavelet: dequantised, rounded to integers,
+// inverse transformed with the integer filters.
+int LossyIntegerPlanes(const PlaneSource& source, const StreamHeader& h, StopCheck* stop,
+                       std::vector<Plane<int32_t>>& integers) {
+  const Wavelet wavelet = static_cast<Wavelet>(h.transformWavelet);
+  integers.resize(h.planes);
+  for (int i = 0; i < h.planes; ++i) {
+    Plane<float> plane;
+    if (const int r = DequantisedPlane(source, h, i, plane); r != TX_OK) return r;
+    integers[i].Resize(plane.width, plane.height);
+    const float limit = static_cast<float>(kMaxIntegerCoefficient);
+    for (size_t k = 0; k < plane.data.size(); ++k)
+      integers[i].data[k] = static_cast<int32_t>(std::lrintf(std::clamp(plane.data[k], -limit, limit)));
+    plane.data = {};
+    InverseTransform(ViewOf(integers[i]), h.levels, wavelet, stop);
+    if (stop && stop->Stopped()) return TX_ERR_ABORTED;
+  }
+  return TX_OK;
+}
+
+}  // namespace
+
+int CoefficientsToPixels(const PlaneSource& source, const StreamHeader& h, void* pixels, long rowBytes,
+                         StopCheck* stop) {
   PixelFormat format;
   if (!FormatForColorType(h.image.colorType, h.image.width, h.image.height, rowBytes, format))
     return TX_ERR_ARGUMENT;
-  if (coded.size() != static_cast<size_t>(h.planes)) return TX_ERR_STATE;
-  const Wavelet wavelet = static_cast<Wavelet>(h.transformWavelet);
-  auto stopped = [stop] { return stop && stop->Stopped(); };
   try {
-    if (h.compression.mode == TXmodeLossless) {
-      std::vector<Plane<int32_t>> planes(coded.size());
-      for (size_t i = 0; i < coded.size(); ++i) {
-        planes[i].width = coded[i].width;
-        planes[i].height = coded[i].height;
-        planes[i].data.resize(coded[i].data.size());
-        for (size_t k = 0; k < coded[i].data.size(); ++k)
-          planes[i].data[k] = std::clamp(coded[i].data[k], -kMaxIntegerCoefficient, kMaxIntegerCoefficient);
-        InverseTransform(ViewOf(planes[i]), h.levels, wavelet, stop);
-        if (stopped()) return TX_ERR_ABORTED;
-      }
+    if (h.compression.mode == TXmodeLossless || (h.flags & kFlagIntegerPath)) {
+      std::vector<Plane<int32_t>> planes;
+      const int r = h.compression.mode == TXmodeLossless ? LosslessPlanes(source, h, stop, planes)
+                                                         : LossyIntegerPlanes(source, h, stop, planes);
+      if (r != TX_OK) return r;
       PlanesToPixels(planes, format, pixels);
       return TX_OK;
     }
-    std::vector<Plane<float>> planes(coded.size());
-    for (size_t i = 0; i < coded.size(); ++i) {
-      if (stopped()) return TX_ERR_ABORTED;
-      planes[i].Resize(coded[i].width, coded[i].height);
-      Dequantise(coded[i], PlaneQuantiser(h, static_cast<int>(i)), planes[i].data.data());
-    }
-    if (!(h.flags & kFlagIntegerPath)) {
-      for (auto& plane : planes) {
-        InverseTransform(ViewOf(plane), h.levels, wavelet, stop);
-        if (stopped()) return TX_ERR_ABORTED;
-      }
-      PlanesToPixels(planes, format, pixels);
-      return TX_OK;
-    }
-    std::vector<Plane<int32_t>> integers(planes.size());
-    for (size_t i = 0; i < planes.size(); ++i) {
-      integers[i].Resize(planes[i].width, planes[i].height);
-      for (size_t k = 0; k < planes[i].data.size(); ++k) {
-        const float limit = static_cast<float>(kMaxIntegerCoefficient);
-        const float v = std::clamp(planes[i].data[k], -limit, limit);
-        integers[i].data[k] = static_cast<int32_t>(std::lrintf(v));
-      }
-      planes[i].data = {};
-      InverseTransform(ViewOf(integers[i]), h.levels, wavelet, stop);
-      if (stopped()) return TX_ERR_ABORTED;
-    }
-    PlanesToPixels(integers, format, pixels);
+    std::vector<Plane<float>> planes;
+    if (const int r = LossyFloatPlanes(source, h, stop, planes); r != TX_OK) return r;
+    PlanesToPixels(planes, format, pixels);
     return TX_OK;
   } catch (const std::bad_alloc&) {
     return TX_ERR_MEMORY;
   }
+}
+
+int CoefficientsToPixels(const std::vector<CoefficientPlane>& coded, const StreamHeader& h, void* pixels,
+                         long rowBytes, StopCheck* stop) {
+  if (coded.size() != static_cast<size_t>(h.planes)) return TX_ERR_STATE;
+  return CoefficientsToPixels(
+      [&coded](int i, CoefficientPlane& out) {
+        out = coded[static_cast<size_t>(i)];
+        return TX_OK;
+      },
+      h, pixels, rowBytes, stop);
 }
 
 }  // namespace tavix

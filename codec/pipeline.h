@@ -31,6 +31,12 @@ int PixelsToCoefficients(const void* pixels, long rowBytes, StreamHeader& header
 // said stop (the pixels are then incomplete).
 int CoefficientsToPixels(const std::vector<CoefficientPlane>& planes, const StreamHeader& header, void* pixels,
                          long rowBytes, StopCheck* stop = nullptr);
+// The same, taking the quantised planes one at a time from `source`, which
+// fills plane i (TX_OK) or says why not; each is dropped as soon as it has
+// been dequantised, so only one quantised plane is alive at a time.
+using PlaneSource = std::function<int(int index, CoefficientPlane& out)>;
+int CoefficientsToPixels(const PlaneSource& source, const StreamHeader& header, void* pixels, long rowBytes,
+                         StopCheck* stop = nullptr);
 
 // Plane shapes the decoder expects for a header.
 std::vector<CoefficientPlane> PlaneShapes(const StreamHeader& header);

@@ -8,7 +8,7 @@
 using namespace tavix;
 
 bool TXjob::CanPreview(const TXpreviewInputStream& s) const {
-  if (!headerRead || !decoder || s.externalBuffer == nullptr) return false;
+  if (!headerRead || !decoder || finalRenderStarted || s.externalBuffer == nullptr) return false;
   const long rowBytes = static_cast<long>(header.image.width) * header.planes *
                         (BitsPerSample(header.image.colorType) / 8);
   return s.externalWidth >= header.image.width && s.externalHeight >= header.image.height &&
@@ -18,12 +18,10 @@ bool TXjob::CanPreview(const TXpreviewInputStream& s) const {
 int TXjob::RenderPreview(TXpreviewInputStream& s) {
   if (!CanPreview(s)) return TX_ERR_STATE;
   try {
-    std::vector<CoefficientPlane> planes;
-    if (!decoder->Reconstruct(planes, renderStop)) {
-      stopRequested = true;
-      return TX_ERR_ABORTED;
-    }
-    const int r = CoefficientsToPixels(planes, header, s.externalBuffer, s.externalRowBytes, renderStop);
+    const PlaneSource currentPlane = [this](int i, CoefficientPlane& out) {
+      return decoder->ReconstructPlane(static_cast<size_t>(i), out, renderStop) ? TX_OK : TX_ERR_ABORTED;
+    };
+    const int r = CoefficientsToPixels(currentPlane, header, s.externalBuffer, s.externalRowBytes, renderStop);
     if (r == TX_ERR_ABORTED) stopRequested = true;
     if (r != TX_OK) return r;
   } catch (const std::bad_alloc&) {

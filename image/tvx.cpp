@@ -201,7 +201,9 @@ int CDib::ReadTvx(const std::string& name, TXprogress* progress) {
   // records until the decode has succeeded.
   ModelGeometry geometry;
   if (!ModelGeometryFor(*header.image, bits, planes, geometry)) return DIB_ERR_MEMORY;
-  std::unique_ptr<BYTE[]> pixels(new (std::nothrow) BYTE[geometry.bytes]());
+  // Not cleared: the codec writes every pixel, and untouched pages cost
+  // nothing while the coefficients take the memory.
+  std::unique_ptr<BYTE[]> pixels(new (std::nothrow) BYTE[geometry.bytes]);
   if (!pixels) return DIB_ERR_MEMORY;
   if (progress != nullptr) progress->setTaskLimit(header.image, header.compression, static_cast<long>(m_nFileSize));
   r = TXreadImage(job.job, pixels.get(), geometry.rowBytes, 0, progress);
