@@ -375,17 +375,29 @@ bool PlaneDecoder::ReconstructPlane(size_t c, CoefficientPlane& plane, StopCheck
   plane.width = s.shapes[c].width;
   plane.height = s.shapes[c].height;
   plane.levels = s.shapes[c].levels;
-  plane.data.assign(static_cast<size_t>(std::max(0, plane.width)) * std::max(0, plane.height), 0);
-  if (c >= s.channels.size()) return true;
+  const size_t count = static_cast<size_t>(std::max(0, plane.width)) * std::max(0, plane.height);
+  if (c >= s.channels.size()) {
+    plane.data.assign(count, 0);
+    return true;
+  }
+  // The bands tile the plane, and every coefficient is written below.
+  plane.data.clear();
+  plane.data.resize(count);
   for (const Band& band : s.channels[c].bands) {
-    // A band nothing has reached yet stays zero.
-    if (!band.active) continue;
     if (stop && stop->Stopped()) return false;
     for (int y = 0; y < band.height; ++y) {
       int32_t* row = plane.data.data() + static_cast<size_t>(band.y0 + y) * plane.width + band.x0;
+      // A band nothing has reached yet is zero.
+      if (!band.active) {
+        std::fill_n(row, band.width, 0);
+        continue;
+      }
       for (int x = 0; x < band.width; ++x) {
         const uint8_t f = band.flags[band.FlagIndex(x, y)];
-        if (!(f & kSignificant)) continue;
+        if (!(f & kSignificant)) {
+          row[x] = 0;
+          continue;
+        }
         const size_t mi = static_cast<size_t>(y) * band.width + x;
         const int low = band.lowestPlane[mi];
         // Mid-point of the interval the received bits leave open.

@@ -39,6 +39,13 @@ struct Plane {
     height = h;
     data.assign(static_cast<size_t>(w) * h, Sample{});
   }
+  // For planes whose every sample is written next: not cleared.
+  void ResizeForOverwrite(int w, int h) {
+    width = w;
+    height = h;
+    data.clear();
+    data.resize(static_cast<size_t>(w) * h);
+  }
 };
 
 // Irreversible path (luminance, blue and red colour differences).

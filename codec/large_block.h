@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <new>
+#include <utility>
 #include <vector>
 
 namespace tavix {
@@ -39,6 +40,18 @@ struct LargeBlockAllocator {
       ::operator delete(block);
     else
       std::free(block);
+  }
+
+  // resize() leaves new samples uninitialised (assign() still sets them):
+  // planes that are about to be overwritten are not cleared first, which
+  // would only double the kernel's own clearing of fresh pages.
+  template <typename U>
+  void construct(U* at) noexcept {
+    ::new (static_cast<void*>(at)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* at, Args&&... args) {
+    ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
   }
 
   template <typename U>

@@ -166,7 +166,7 @@ int LosslessPlanes(const PlaneSource& source, const StreamHeader& h, StopCheck* 
 int DequantisedPlane(const PlaneSource& source, const StreamHeader& h, int i, Plane<float>& plane) {
   CoefficientPlane coded;
   if (const int r = source(i, coded); r != TX_OK) return r;
-  plane.Resize(coded.width, coded.height);
+  plane.ResizeForOverwrite(coded.width, coded.height);
   Dequantise(coded, PlaneQuantiser(h, i), plane.data.data());
   return TX_OK;
 }
@@ -192,7 +192,7 @@ int LossyIntegerPlanes(const PlaneSource& source, const StreamHeader& h, StopChe
   for (int i = 0; i < h.planes; ++i) {
     Plane<float> plane;
     if (const int r = DequantisedPlane(source, h, i, plane); r != TX_OK) return r;
-    integers[i].Resize(plane.width, plane.height);
+    integers[i].ResizeForOverwrite(plane.width, plane.height);
     const float limit = static_cast<float>(kMaxIntegerCoefficient);
     for (size_t k = 0; k < plane.data.size(); ++k)
       integers[i].data[k] = static_cast<int32_t>(std::lrintf(std::clamp(plane.data[k], -limit, limit)));

@@ -29,7 +29,13 @@ bool PluginInputStream::wantPreview(long bytesRead, float fractionRead, float bi
   // No preview starts once a stop has been asked for (one under way ends
   // part-way: the codec asks the abort watch between its steps).
   if (!instance->progressive || instance->decoder->abort) return false;
-  return TXpreviewInputStream::wantPreview(bytesRead, fractionRead, bitsPerPixelRead);
+  if (!TXpreviewInputStream::wantPreview(bytesRead, fractionRead, bitsPerPixelRead)) return false;
+  // When the bytes of the next preview have already arrived, this one would
+  // only delay it (and the final image): the decoder is behind the network.
+  std::lock_guard<std::mutex> guard(instance->decoder->lock);
+  const double waiting = static_cast<double>(instance->received - instance->readPos);
+  const double nextPreviewGrowth = std::max(0.0, static_cast<double>(previewTuning[3]) - 1.0);
+  return waiting < nextPreviewGrowth * static_cast<double>(instance->readPos);
 }
 
 bool PluginInputStream::previewReady() {

@@ -73,7 +73,7 @@ void CopySamples(const PixelGeometry& g, const uint8_t* source, uint8_t* out, in
 std::unique_ptr<uint8_t[]> Convert(const PixelGeometry& g, const uint8_t* source, int outStep) {
   if (!ValidGeometry(g, source)) return nullptr;
   const size_t size = static_cast<size_t>(g.width) * g.height * outStep;
-  std::unique_ptr<uint8_t[]> out(new (std::nothrow) uint8_t[size]());
+  std::unique_ptr<uint8_t[]> out(new (std::nothrow) uint8_t[size]);  // every byte is written below
   if (!out) return nullptr;
   if (g.planes == 1 && g.bytesPerSample == 2)
     ScaleGrey16(g, source, out.get(), outStep);

@@ -57,7 +57,9 @@ std::vector<uint8_t>* PluginStreamTest::colour = nullptr;
 TEST_F(PluginStreamTest, WholeStreamShowsPreviewsThenTheDecodedImage) {
   auto instance = Embed({}, 300, 220);
   instance->RecordSnapshots(true);
-  StreamRecord& stream = instance->Deliver(kUrl);
+  StreamOptions slowerThanTheDecoder;
+  slowerThanTheDecoder.pace = std::chrono::milliseconds(3);
+  StreamRecord& stream = instance->Deliver(kUrl, slowerThanTheDecoder);
   EXPECT_EQ(stream.streamType, NP_NORMAL);
   EXPECT_FALSE(stream.stoppedByPlugin);
   EXPECT_EQ(stream.BytesAccepted(), colour->size());
@@ -67,6 +69,19 @@ TEST_F(PluginStreamTest, WholeStreamShowsPreviewsThenTheDecodedImage) {
   EXPECT_TRUE(ShowsImage(*instance, *colour));
   // Beyond the image the window keeps its background.
   EXPECT_EQ(instance->Window().Canvas().Pixel(280, 210), 0xFFFFFFu);
+}
+
+TEST_F(PluginStreamTest, PreviewsAreSkippedWhileTheirBytesAreAlreadyThere) {
+  // The whole file arrives before the decoder starts: previews would only
+  // delay the final image.
+  auto instance = Embed({}, 300, 220);
+  StreamOptions options;
+  options.chunkSize = colour->size();
+  options.honourWriteReady = false;
+  instance->Deliver(kUrl, options);
+  ASSERT_TRUE(instance->WaitForDecodeEnded());
+  EXPECT_EQ(instance->PreviewPaintsPosted(), 1);
+  EXPECT_TRUE(ShowsImage(*instance, *colour));
 }
 
 TEST_F(PluginStreamTest, WithoutProgressiveOnlyTheFinalImageIsShown) {
