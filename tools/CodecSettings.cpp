@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 namespace {
@@ -121,6 +122,23 @@ int16_t ColorTypeFor(SampleKind kind) {
   return TXcolorGrey8;
 }
 
+// A size target below the smallest file: says what the option gave and
+// what it takes.
+Status TooSmall(const CompressionChoice& choice, int64_t bytes, int width, int height) {
+  std::string text = "the target of " + std::to_string(bytes) + " bytes is too small: the smallest .tvx file is " +
+                     std::to_string(kMinTvxFileBytes) + " bytes";
+  if (choice.rate == RateMode::BitsPerPixel) {
+    // Bits per pixel that give at least the minimum, rounded up to 4 decimals.
+    const double pixels = static_cast<double>(width) * height;
+    const double minimum = std::ceil(kMinTvxFileBytes * 8.0 / pixels * 10000.0) / 10000.0;
+    char number[32];
+    std::snprintf(number, sizeof number, "%.6g", minimum);
+    text += ", --bpp " + std::string(number) + " or more for " + std::to_string(width) + " x " +
+            std::to_string(height) + " pixels";
+  }
+  return Status::Fail(text);
+}
+
 Status SetRate(const CompressionChoice& choice, int width, int height, TXcompressionParams& compression) {
   int64_t bytes = 0;
   switch (choice.rate) {
@@ -145,7 +163,7 @@ Status SetRate(const CompressionChoice& choice, int width, int height, TXcompres
       compression.auxLong = 4000;
       return Status::Ok();
   }
-  if (bytes < 1) return Status::Fail("the target file size is below one byte");
+  if (bytes < kMinTvxFileBytes) return TooSmall(choice, bytes, width, height);
   if (bytes > std::numeric_limits<int32_t>::max()) return Status::Fail("the target file size is too large");
   compression.mode = TXmodeFileSize;
   compression.target = static_cast<int32_t>(bytes);

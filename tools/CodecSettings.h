@@ -11,6 +11,7 @@
 
 // Quality factor Q (1..50) <-> the 16.16 value stored in `target`:
 // x = 1 + 49 ln(0.02 Q) / ln(0.02), so Q = 50 gives x = 1 and Q = 1 gives 50.
+// Higher Q gives the better image and the larger file; 50 is the best.
 int32_t QualityToTarget(double quality);
 int TargetToQuality(int32_t target);
 
@@ -23,6 +24,11 @@ std::string WaveletName(unsigned waveletType);
 std::string CodingLayerName(unsigned codecType);
 std::string ColorTypeName(int colorType);
 std::string ModeName(unsigned mode);
+
+// A .tvx file starts with a header of fixed size; the smallest whole file a
+// size target can ask for holds it and one byte of body.
+constexpr long long kTvxHeaderBytes = 56;
+constexpr long long kMinTvxFileBytes = kTvxHeaderBytes + 1;
 
 enum class RateMode { Default, FileSize, BitsPerPixel, Quality, Lossless };
 

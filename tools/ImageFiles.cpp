@@ -1,5 +1,6 @@
 #include "tools/ImageFiles.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -7,8 +8,11 @@
 #include <fstream>
 #include <sstream>
 
+#include <unistd.h>
+
 #include "image/Limits.h"
 #include "image/staged_file.h"
+#include "image/tiff_glue.h"
 #include "tools/Messages.h"
 #include "tools/OutputFile.h"
 #include "tools/TerminalProgress.h"
@@ -53,7 +57,7 @@ Status FailedRead(const std::string& path, int code, FileFormat format, const CR
   // The refusal of a size is its own, complete message.
   if (code == DIB_ERR_TOO_LARGE && !sink.messages.empty())
     return Status::Fail("cannot read '" + path + "': " + sink.messages.front().text);
-  return Status::Fail(WithMessages("cannot read '" + path + "': " + DescribeResult(code, format), sink));
+  return Status::Fail(WithMessages("cannot read '" + path + "': " + DescribeReadResult(code, format), sink));
 }
 
 // PNM: the image model's reader takes 8-bit files with maximum value 255;
@@ -81,6 +85,7 @@ Status LoadTvx(const std::string& path, SourceImage& source, bool progress) {
   TvxHeaderInfo header;
   Status status = ReadTvxHeader(path, header);
   if (!status.ok()) return status;
+  source.statedSize = header.compressedSize > 0 ? static_cast<uint64_t>(header.compressedSize) : 0;
   ProgressLine line("decompressing", progress);
   CodecProgress codecProgress(line);
   const int colorType = header.image.colorType;
@@ -93,17 +98,26 @@ Status LoadTvx(const std::string& path, SourceImage& source, bool progress) {
   if (code == DIB_ERR_TOO_LARGE)
     return Status::Fail("cannot read '" + path + "': " +
                         PixelLimitMessage(header.image.width, header.image.height, source.dib.GetMaxPixels()));
-  if (code != 0) return Status::Fail("cannot read '" + path + "': " + DescribeResult(code, FileFormat::Tvx));
+  if (code != 0) return Status::Fail("cannot read '" + path + "': " + DescribeReadResult(code, FileFormat::Tvx));
   return Status::Ok();
 }
 
 }  // namespace
 
-Status LoadSource(const std::string& path, SourceImage& source, bool progress, uint64_t maxPixels) {
-  source.format = FormatFromPath(path);
-  if (!CanRead(source.format)) return Status::Fail("'" + path + "' is not a supported format (unknown extension)");
+FileFormat InputFormat(const std::string& path, FileFormat given) {
+  if (given != FileFormat::Unknown) return given;
+  const FileFormat content = SniffFormat(path);
+  return content != FileFormat::Unknown ? content : FormatFromPath(path);
+}
+
+Status LoadSource(const std::string& path, SourceImage& source, const LoadSettings& settings) {
+  const bool progress = settings.progress;
+  const uint64_t maxPixels = settings.maxPixels;
   Status status = CheckReadable(path, source.fileSize);
   if (!status.ok()) return status;
+  source.format = InputFormat(path, settings.format);
+  if (!CanRead(source.format))
+    return Status::Fail("'" + path + "' is not a supported format (neither its first bytes nor its extension name one)");
 
   CRecordingMessageSink sink;
   source.dib.SetMessageSink(&sink);
@@ -149,6 +163,9 @@ Status LoadSource(const std::string& path, SourceImage& source, bool progress, u
     return Status::Fail(WithMessages("cannot read '" + path + "': the reader returned no image", sink));
   if (source.format != FileFormat::Pcx && source.format != FileFormat::Tvx)
     source.dib.m_nFileSize = static_cast<DWORD>(source.fileSize);
+  // A reader that succeeded and still had something to say (a damaged part
+  // it skipped) is passed on as a warning.
+  for (const CRecordingMessageSink::Message& message : sink.messages) source.warnings.push_back(message.text);
   return Status::Ok();
 }
 
@@ -179,8 +196,7 @@ Status WriteFailure(const std::string& path, int code, FileFormat format) {
   return Status::Fail("cannot write '" + path + "': " + DescribeResult(code, format));
 }
 
-Status SavePnm(const std::string& path, CDib& dib) {
-  const PnmFlavour flavour = PnmFlavourFromPath(path);
+Status SavePnm(const std::string& path, PnmFlavour flavour, CDib& dib) {
   const bool grey = IsGrey(dib);
   if ((flavour == PnmFlavour::Grey && !grey) || (flavour == PnmFlavour::Colour && grey)) {
     CDib converted;
@@ -221,6 +237,28 @@ Status SaveTvx(const std::string& path, SourceImage& source, const SaveSettings&
   return code == 0 ? Status::Ok() : WriteFailure(path, code, FileFormat::Tvx);
 }
 
+// TIFF holds 16 bits per sample but no maximum value: the samples are
+// stretched from 0..maxValue to 0..65535.
+Status SaveTiff16(const std::string& path, const SampleImage& image, const SaveSettings& settings) {
+  std::vector<uint16_t> samples(image.samples);
+  if (image.maxValue != 65535 && image.maxValue > 0) {
+    const uint32_t max = static_cast<uint32_t>(image.maxValue);
+    for (uint16_t& sample : samples)
+      sample = static_cast<uint16_t>((std::min<uint32_t>(sample, max) * 65535u + max / 2) / max);
+  }
+  ProgressLine line("writing", settings.progress);
+  RowProgressScope scope(line);
+  const int rowBytes = image.width * image.planes * 2;
+  const BOOL written = TiffWriteImage(path.c_str(), reinterpret_cast<const BYTE*>(samples.data()),
+                                      static_cast<unsigned>(image.width), static_cast<unsigned>(image.height),
+                                      image.planes, 16, rowBytes, 0, RowProgress);
+  return written ? Status::Ok() : WriteFailure(path, DIB_ERR_IO, FileFormat::Tiff);
+}
+
+std::string TypedName(const std::string& path, const SaveSettings& settings) {
+  return settings.formatName.empty() ? path : "." + settings.formatName;
+}
+
 Status SaveRaster(const std::string& path, FileFormat format, CDib& dib, const SaveSettings& settings) {
   int code = 0;
   switch (format) {
@@ -228,7 +266,7 @@ Status SaveRaster(const std::string& path, FileFormat format, CDib& dib, const S
       code = dib.SaveBMP(path);
       break;
     case FileFormat::Pnm:
-      return SavePnm(path, dib);
+      return SavePnm(path, PnmFlavourFromPath(TypedName(path, settings)), dib);
     case FileFormat::Jpeg: {
       ProgressLine line("writing", settings.progress);
       LineProgressBar bar(line);
@@ -249,8 +287,31 @@ Status SaveRaster(const std::string& path, FileFormat format, CDib& dib, const S
 
 }  // namespace
 
+FileFormat OutputFormat(const std::string& path, const SaveSettings& settings) {
+  return FormatFromPath(TypedName(path, settings));
+}
+
+Status CheckWritable(const std::string& path) {
+  namespace fs = std::filesystem;
+  const fs::path target(StagedFile::ResolveLinks(path));
+  std::error_code error;
+  if (fs::is_directory(target, error)) return Status::Fail("cannot write '" + path + "': it is a folder");
+  // Devices and FIFOs are written directly; a file is staged in its folder.
+  if (fs::exists(target, error) && !fs::is_regular_file(target, error)) {
+    if (access(target.c_str(), W_OK) != 0)
+      return Status::Fail("cannot write '" + path + "': " + std::strerror(errno));
+    return Status::Ok();
+  }
+  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  if (access(folder.c_str(), W_OK | X_OK) != 0)
+    return Status::Fail("cannot write '" + path + "': " + std::strerror(errno));
+  if (!fs::is_directory(folder, error))
+    return Status::Fail("cannot write '" + path + "': " + std::strerror(ENOTDIR));
+  return Status::Ok();
+}
+
 Status SaveSource(const std::string& path, SourceImage& source, const SaveSettings& settings) {
-  const FileFormat format = FormatFromPath(path);
+  const FileFormat format = OutputFormat(path, settings);
   if (!CanWrite(format)) return Status::Fail("'" + path + "' is not a supported format for writing");
   OutputFile output(path);
   Status status;
@@ -258,6 +319,8 @@ Status SaveSource(const std::string& path, SourceImage& source, const SaveSettin
     status = SaveTvx(path, source, settings);
   } else if (source.isWide && format == FileFormat::Pnm) {
     status = WritePnmSamples(path, source.wide);
+  } else if (source.isWide && format == FileFormat::Tiff) {
+    status = SaveTiff16(path, source.wide, settings);
   } else if (source.isWide) {
     CDib narrow;
     const std::vector<uint8_t> scaled = ScaleTo8Bit(source.wide);

@@ -55,3 +55,13 @@ std::string DescribeResult(int code, FileFormat format) {
   }
   return DibResultName(code);
 }
+
+std::string DescribeReadResult(int code, FileFormat format) {
+  if (format == FileFormat::Tvx && code == TX_ERR_IO) return "the file ends early or could not be read (TX_ERR_IO)";
+  if (format == FileFormat::Pnm && code == 2) return "the file is truncated: it ends before all its pixels";
+  if (format == FileFormat::Tiff && code == DIB_ERR_FORMAT)
+    return "a TIFF kind the reader does not take (more than 8 bits per sample, or other than 1 or 3 samples per pixel)";
+  if (format == FileFormat::Pnm || format == FileFormat::Tvx || code != DIB_ERR_IO) return DescribeResult(code, format);
+  // The readers' DIB_ERR_IO: the library could not decode what it found.
+  return std::string("damaged or unreadable ") + FormatName(format) + " data";
+}

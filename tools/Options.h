@@ -8,15 +8,25 @@
 #include "image/Limits.h"
 #include "tools/CodecSettings.h"
 
-enum class Command { Help, Convert, Compress, Decompress, Info };
+enum class Command { Help, Version, Convert, Compress, Decompress, Info };
+
+// How much the tool says besides results and errors.
+enum class Verbosity { Quiet, Normal, Verbose };
 
 struct ToolOptions {
   Command command = Command::Help;
-  std::string input;
+  Command helpTopic = Command::Help;  // the command `--help` describes; Help for all
+  std::string input;                  // the first input file
+  std::vector<std::string> inputs;    // every input (info and batch compress take several)
   std::string output;
+  std::string outDir;                 // batch compress: one output per input in this folder
+  std::string fromFormat;             // --from: input format name, when given
+  std::string toFormat;               // --to: output format name, when given
   CompressionChoice compression;
   int jpegQuality = 75;
   bool progress = true;  // shown only when stderr is a terminal
+  bool psnr = false;     // compress: also decode the result and report PSNR
+  Verbosity verbosity = Verbosity::Normal;
   uint64_t maxPixels = kDefaultMaxPixels;  // largest image any reader allocates for
 };
 
@@ -28,4 +38,6 @@ struct ParseResult {
 // Parses the arguments after the program name.
 ParseResult ParseCommandLine(const std::vector<std::string>& args);
 
-std::string UsageText();
+// The general usage text, or the help of one command.
+std::string UsageText(Command topic = Command::Help);
+std::string VersionText();

@@ -1,6 +1,7 @@
 #include "tools/OutputFile.h"
 
 #include <cerrno>
+#include <cstring>
 
 #include "image/staged_file.h"
 #include "tools/Interrupt.h"
@@ -22,5 +23,8 @@ Status OutputFile::Finish(Status written) const {
   if (written.ok()) return written;
   if (errno == EFBIG) return Status::Fail("cannot write '" + m_finalPath + "': file too large");
   if (errno == ENOSPC) return Status::Fail("cannot write '" + m_finalPath + "': no space left on device");
+  // Other failures of the device itself, in the system's words.
+  if (errno == EDQUOT || errno == EIO || errno == EROFS)
+    return Status::Fail("cannot write '" + m_finalPath + "': " + std::strerror(errno));
   return written;
 }

@@ -20,8 +20,9 @@ public:
   // target directly.
   const std::string& StagingPath() const { return m_stagingPath; }
 
-  // `written` as is, except that a write that failed for lack of room says
-  // so ("file too large", "no space left on device").
+  // `written` as is, except that a write that failed for lack of room or
+  // through the device says so ("file too large", "no space left on
+  // device", the system's text for a quota, read-only or I/O error).
   Status Finish(Status written) const;
 
 private:

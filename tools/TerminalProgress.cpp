@@ -7,10 +7,18 @@ namespace {
 // The line RowProgress drives; one per thread, set by RowProgressScope.
 thread_local ProgressLine* t_rowLine = nullptr;
 
+// The window of the current phase; one per thread, set by ProgressPhase.
+thread_local double t_phaseLow = 0.0;
+thread_local double t_phaseHigh = 1.0;
+
 }  // namespace
 
 ProgressLine::ProgressLine(std::string label, bool enabled, std::FILE* out)
-    : m_label(std::move(label)), m_enabled(enabled && out && isatty(fileno(out))), m_out(out) {}
+    : m_label(std::move(label)),
+      m_low(t_phaseLow),
+      m_high(t_phaseHigh),
+      m_enabled(enabled && out && isatty(fileno(out))),
+      m_out(out) {}
 
 ProgressLine::~ProgressLine() { Finish(); }
 
@@ -24,7 +32,10 @@ void ProgressLine::Percent(int percent) {
   if (!m_enabled) return;
   if (percent < 0) percent = 0;
   if (percent > 100) percent = 100;
-  if (percent == m_lastPercent) return;
+  // Into the phase's window; an operation that starts over (another pass)
+  // does not move the display back.
+  percent = static_cast<int>(100.0 * m_low + (m_high - m_low) * percent);
+  if (percent <= m_lastPercent) return;
   m_lastPercent = percent;
   Show(std::to_string(percent) + " %");
 }
@@ -34,7 +45,8 @@ void ProgressLine::Bytes(long bytes) {
   // Redraw about every 64 KiB, not for every block the coder emits.
   if (m_lastBytes >= 0 && bytes - m_lastBytes < 65536 && bytes >= m_lastBytes) return;
   m_lastBytes = bytes;
-  Show(std::to_string(bytes) + " bytes");
+  Show((m_lastPercent >= 0 ? std::to_string(m_lastPercent) + " %, " : std::string()) + std::to_string(bytes) +
+       " bytes");
 }
 
 void ProgressLine::Finish() {
@@ -68,3 +80,13 @@ int RowProgress(unsigned done, unsigned total) {
 RowProgressScope::RowProgressScope(ProgressLine& line) : m_previous(t_rowLine) { t_rowLine = &line; }
 
 RowProgressScope::~RowProgressScope() { t_rowLine = m_previous; }
+
+ProgressPhase::ProgressPhase(double low, double high) : m_previousLow(t_phaseLow), m_previousHigh(t_phaseHigh) {
+  t_phaseLow = low;
+  t_phaseHigh = high;
+}
+
+ProgressPhase::~ProgressPhase() {
+  t_phaseLow = m_previousLow;
+  t_phaseHigh = m_previousHigh;
+}

@@ -1,6 +1,9 @@
 // Progress on stderr while a long operation runs: one line rewritten in
 // place, shown only when stderr is a terminal. The codec reports through
 // TXprogress, the JPEG glue through IProgressBar, TIFF through ProgressFunc.
+// A job of several phases (read, then write) sets each phase's share of the
+// whole with a ProgressPhase, so the percentage counts up once and never
+// starts again from 0.
 #pragma once
 
 #include <cstdio>
@@ -27,6 +30,8 @@ private:
   void Show(const std::string& text);
 
   std::string m_label;
+  double m_low;   // the phase's share of the job, from the ProgressPhase in force
+  double m_high;
   bool m_enabled;
   std::FILE* m_out;
   int m_lastPercent = -1;
@@ -67,4 +72,19 @@ public:
 
 private:
   ProgressLine* m_previous;
+};
+
+// The part of the job the operations started while it lives cover: their
+// 0..100 % is shown as low..high percent of the whole. Phases nest by
+// replacing the window; the previous one comes back at the end.
+class ProgressPhase {
+public:
+  ProgressPhase(double low, double high);
+  ~ProgressPhase();
+  ProgressPhase(const ProgressPhase&) = delete;
+  ProgressPhase& operator=(const ProgressPhase&) = delete;
+
+private:
+  double m_previousLow;
+  double m_previousHigh;
 };

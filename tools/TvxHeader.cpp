@@ -52,12 +52,28 @@ Status CodecFailure(const std::string& what, int code) { return Status::Fail(wha
 
 bool IsSixteenBit(int colorType) { return colorType == TXcolorGrey16 || colorType == TXcolorRGB48; }
 
+uint64_t RawBytes(const TXimageParams& image);
+
 constexpr int kGreyOffset = 32768;
 
 // 16-bit streams keep the samples' maximum value in auxWord3; 0, which every
 // older writer stored, means the full range.
 uint16_t MaxValueToAux(int maxValue) { return maxValue >= 65535 ? 0 : static_cast<uint16_t>(maxValue); }
 int MaxValueFromAux(uint16_t aux) { return aux == 0 ? 65535 : aux; }
+
+// A header the codec refused: an empty file, or one that ends inside the
+// header of a .tvx file, says so; anything else is the codec's word.
+Status HeaderFailure(const std::string& path, int result, std::istream& file, std::streamoff length) {
+  if (length == 0) return Status::Fail("'" + path + "' is empty");
+  char magic[4] = {};
+  file.clear();
+  file.seekg(0);
+  file.read(magic, sizeof magic);
+  if (length < kTvxHeaderBytes && file.gcount() == 4 && std::memcmp(magic, "TVX\x1a", 4) == 0)
+    return Status::Fail("'" + path + "' is truncated: it ends inside its " + std::to_string(kTvxHeaderBytes) +
+                        "-byte header, after " + std::to_string(length) + " bytes");
+  return CodecFailure("'" + path + "'", result);
+}
 
 }  // namespace
 
@@ -76,7 +92,7 @@ Status ReadTvxHeader(const std::string& path, TvxHeaderInfo& info) {
   if (result != TX_OK) return CodecFailure("'" + path + "'", result);
   HeaderGuard header;
   result = TXreadHeader(job.job, header.image, header.compression);
-  if (result != TX_OK) return CodecFailure("'" + path + "'", result);
+  if (result != TX_OK) return HeaderFailure(path, result, file, length);
   if (!header.image || !header.compression) return Status::Fail("'" + path + "': the codec returned no header");
   info.image = *header.image;
   info.compression = *header.compression;
@@ -115,11 +131,61 @@ std::string DescribeTvxHeader(const TvxHeaderInfo& info) {
     text << "compressed size: " << info.compressedSize << " bytes\n";
   else
     text << "compressed size: unknown\n";
-  const uint64_t raw = static_cast<uint64_t>(image.width) * image.height *
-                       static_cast<uint64_t>(TXgetNumberOfPlanes(image.colorType) > 0 ? TXgetNumberOfPlanes(image.colorType) : 1) *
-                       (IsSixteenBit(image.colorType) ? 2 : 1);
+  const uint64_t raw = RawBytes(image);
   if (info.fileSize > 0 && raw > 0) {
     text.setf(std::ios::fixed);
+    text.precision(2);
+    text << "ratio: " << static_cast<double>(raw) / static_cast<double>(info.fileSize) << " : 1\n";
+  }
+  return text.str();
+}
+
+namespace {
+
+uint64_t RawBytes(const TXimageParams& image) {
+  const int planes = TXgetNumberOfPlanes(image.colorType);
+  return static_cast<uint64_t>(image.width) * image.height * static_cast<uint64_t>(planes > 0 ? planes : 1) *
+         (IsSixteenBit(image.colorType) ? 2 : 1);
+}
+
+std::string ModeInWords(const TXcompressionParams& compression) {
+  switch (compression.mode) {
+    case TXmodeFileSize: return "File Size, target " + std::to_string(compression.target) + " bytes";
+    case TXmodeQuality: return "Quality, quality " + std::to_string(TargetToQuality(compression.target)) + " of 50";
+    case TXmodeLossless: return "Lossless";
+    default: return ModeName(compression.mode);
+  }
+}
+
+}  // namespace
+
+std::string TruncationText(uint64_t statedSize, uint64_t fileSize) {
+  return "the header states " + std::to_string(statedSize) + " bytes, the file has " + std::to_string(fileSize) +
+         " bytes";
+}
+
+std::string DescribeTvxForPeople(const TvxHeaderInfo& info) {
+  const TXimageParams& image = info.image;
+  const TXcompressionParams& compression = info.compression;
+  std::ostringstream text;
+  text << "format: TAVIX\n"
+       << "file size: " << info.fileSize << " bytes\n";
+  if (info.Truncated())
+    text << "truncated: " << TruncationText(static_cast<uint64_t>(info.compressedSize), info.fileSize) << "\n";
+  text << "width: " << image.width << "\n"
+       << "height: " << image.height << "\n"
+       << "colour type: " << ColorTypeName(image.colorType) << "\n";
+  if (IsSixteenBit(image.colorType)) text << "maximum sample value: " << MaxValueFromAux(compression.auxWord3) << "\n";
+  text << "mode: " << ModeInWords(compression) << "\n"
+       << "filter: " << WaveletName(compression.waveletType) << "\n"
+       << "layer: " << CodingLayerName(compression.codecType) << "\n";
+  if (TXgetNumberOfPlanes(image.colorType) == 3) text << "colour portion: " << 100 - compression.portion << " %\n";
+  const double pixels = static_cast<double>(image.width) * image.height;
+  const uint64_t raw = RawBytes(image);
+  text.setf(std::ios::fixed);
+  if (info.fileSize > 0 && pixels > 0) {
+    text.precision(3);
+    text << "bits per pixel: " << static_cast<double>(info.fileSize) * 8.0 / pixels << "\n";
     text.precision(2);
     text << "ratio: " << static_cast<double>(raw) / static_cast<double>(info.fileSize) << " : 1\n";
   }

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+
 #include "tools/FileFormat.h"
 
 namespace {
@@ -33,6 +36,31 @@ TEST(FileFormatChoice, ReadableAndWritableSets) {
   EXPECT_EQ(PnmFlavourFromPath("a.PGM"), PnmFlavour::Grey);
   EXPECT_EQ(PnmFlavourFromPath("a.ppm"), PnmFlavour::Colour);
   EXPECT_EQ(PnmFlavourFromPath("a.pnm"), PnmFlavour::AsImage);
+}
+
+TEST(FileFormatChoice, ByContent) {
+  const std::pair<std::string, FileFormat> cases[] = {
+      {std::string("TVX\x1a\x01\x38", 6), FileFormat::Tvx},
+      {"\xff\xd8\xff\xe0", FileFormat::Jpeg},
+      {std::string("II*\0", 4), FileFormat::Tiff},
+      {std::string("MM\0*", 4), FileFormat::Tiff},
+      {"GIF89a..", FileFormat::Gif},
+      {std::string("BM\x36\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0", 18), FileFormat::Bmp},
+      {"P6\n300 200", FileFormat::Pnm},
+      {"P5 1 1", FileFormat::Pnm},
+      {std::string("\x0a\x05\x01\x08", 4), FileFormat::Pcx},
+      {"BM", FileFormat::Unknown},         // too short for a bitmap header
+      {"P7\nWIDTH", FileFormat::Unknown},  // PAM, which no reader takes
+      {"P6x", FileFormat::Unknown},
+      {std::string("\x0a\x05\x01\x03", 4), FileFormat::Unknown},
+      {"TVX", FileFormat::Unknown},
+      {"", FileFormat::Unknown},
+  };
+  for (const auto& [bytes, format] : cases)
+    EXPECT_EQ(FormatFromContent(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()), format)
+        << bytes;
+  EXPECT_EQ(FormatFromName("TIFF"), FileFormat::Tiff);
+  EXPECT_EQ(FormatFromName("a/ppm"), FileFormat::Unknown);
 }
 
 }  // namespace

@@ -18,7 +18,10 @@ TEST(ToolOptions, CommandsTakeTheirFiles) {
   EXPECT_EQ(info.options.command, Command::Info);
   EXPECT_EQ(info.options.input, "x.tvx");
 
-  EXPECT_NE(Parse({"info", "a", "b"}).error, "");
+  ParseResult several = Parse({"info", "a", "b"});
+  ASSERT_EQ(several.error, "");
+  EXPECT_EQ(several.options.inputs, (std::vector<std::string>{"a", "b"}));
+  EXPECT_NE(Parse({"info"}).error, "");
   EXPECT_NE(Parse({"convert", "a.bmp"}).error, "");
   EXPECT_NE(Parse({"squash", "a", "b"}).error, "");
   EXPECT_NE(Parse({}).error, "");
@@ -81,6 +84,49 @@ TEST(ToolOptions, OneRateOnlyAndCodecOptionsOnlyWhereTheyApply) {
   EXPECT_NE(Parse({"decompress", "--quality", "20", "a.tvx", "b.ppm"}).error, "");
   EXPECT_NE(Parse({"info", "--wavelet", "5/3", "a.tvx"}).error, "");
   EXPECT_EQ(Parse({"convert", "--wavelet", "5/3", "a.bmp", "b.tvx"}).error, "");
+}
+
+TEST(ToolOptions, HelpVersionAndBatch) {
+  const ParseResult help = Parse({"--quality", "7", "compress", "--help", "a"});
+  EXPECT_EQ(help.options.command, Command::Help);
+  EXPECT_EQ(help.options.helpTopic, Command::Compress);
+  EXPECT_EQ(Parse({"--version"}).options.command, Command::Version);
+  EXPECT_NE(UsageText(Command::Compress), UsageText(Command::Help));
+
+  const ParseResult batch = Parse({"compress", "--out-dir", "out", "a.ppm", "b.pgm", "c.bmp"});
+  ASSERT_EQ(batch.error, "");
+  EXPECT_EQ(batch.options.inputs.size(), 3u);
+  EXPECT_EQ(batch.options.outDir, "out");
+  EXPECT_EQ(batch.options.output, "");
+  const ParseResult quiet = Parse({"compress", "-q", "a", "b.tvx"});
+  EXPECT_EQ(quiet.options.verbosity, Verbosity::Quiet);
+  EXPECT_FALSE(quiet.options.progress);
+  EXPECT_EQ(Parse({"compress", "--size", "57", "a", "b.tvx"}).error, "");
+}
+
+TEST(ToolOptions, ContradictionsAreUsageErrors) {
+  const struct {
+    std::vector<std::string> args;
+    const char* message;
+  } cases[] = {
+      {{"compress", "-q", "-v", "a", "b.tvx"}, "--quiet or --verbose"},
+      {{"decompress", "--psnr", "a.tvx", "b.ppm"}, "--psnr"},
+      {{"convert", "--out-dir", "d", "a", "b"}, "--out-dir"},
+      {{"compress", "--out-dir", "d", "-"}, "standard input"},
+      {{"info", "-", "-"}, "only once"},
+      {{"compress", "--lossless", "--wavelet", "9/7", "a", "b.tvx"}, "reversible"},
+      {{"compress", "--size", "56", "a", "b.tvx"}, "57 bytes"},
+      {{"compress", "--to", "bmp", "a", "-"}, "--to bmp"},
+      {{"decompress", "--to", "tvx", "a", "-"}, "--to tvx"},
+      {{"convert", "--to", "png", "a", "-"}, "--to must name"},
+      {{"convert", "--from", "tvx/x", "a", "b.bmp"}, "--from must name"},
+      {{"info", "--to", "bmp", "a"}, "--to does not apply"},
+      {{"compress", "--quiet=1", "a", "b.tvx"}, "takes no value"},
+  };
+  for (const auto& test : cases) {
+    const ParseResult parsed = Parse(test.args);
+    EXPECT_NE(parsed.error.find(test.message), std::string::npos) << test.message << ": '" << parsed.error << "'";
+  }
 }
 
 }  // namespace
