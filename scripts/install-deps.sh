@@ -17,8 +17,12 @@ packages=(
   # independent tools that make and check test fixtures
   imagemagick netpbm libjpeg-turbo-progs
   # peer codecs and real photographs for the benchmarks
-  libopenjp2-tools python3-skimage
+  libopenjp2-tools python3-skimage python3-numpy
+  # the WebAssembly decoder (web/), its tests under Node and headless Chromium
+  emscripten nodejs chromium
 )
+# npm comes with some node builds; Debian's own node needs its package.
+if ! command -v npm >/dev/null 2>&1; then packages+=(npm); fi
 
 missing=()
 for package in "${packages[@]}"; do
@@ -27,8 +31,20 @@ for package in "${packages[@]}"; do
   fi
 done
 
+# The web component's test driver and demo server (web/package-lock.json),
+# from the npm registry; without them only the browser tests are skipped.
+install_web_modules() {
+  local web
+  web="$(cd "$(dirname "$0")/.." && pwd)/web"
+  if [ -f "$web/package-lock.json" ] && [ ! -d "$web/node_modules/puppeteer-core" ] && command -v npm >/dev/null 2>&1; then
+    (cd "$web" && npm ci --no-audit --no-fund --loglevel=error) ||
+      echo "install-deps: npm ci in web/ failed; the browser tests will be skipped"
+  fi
+}
+
 if [ ${#missing[@]} -eq 0 ]; then
   echo "install-deps: all packages present"
+  install_web_modules
   exit 0
 fi
 
@@ -38,3 +54,4 @@ echo "install-deps: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+install_web_modules
