@@ -228,6 +228,11 @@ TX_API int TXdecompressionJob(TXjob*& job, TXinputStream& input);
 // A job starts with TX_DEFAULT_PIXEL_LIMIT; 0 is not a valid limit.
 constexpr uint64_t TX_DEFAULT_PIXEL_LIMIT = uint64_t{1} << 28;
 TX_API int TXsetPixelLimit(TXjob* job, uint64_t maxPixels);
+// Threads an encoding or decoding job may use for its transforms and colour
+// conversion (1 to 16; 0 chooses again: the TAVIX_THREADS environment
+// variable when set, otherwise the machine's cores). Output bytes and
+// pixels are the same for any count.
+TX_API int TXsetThreadCount(TXjob* job, int threads);
 TX_API int TXreadHeader(TXjob* job, TXimageParams*& image, TXcompressionParams*& compression);
 // rowBytes is a long: rows of wide images exceed 16 bits (30000 RGB pixels
 // are 90000 bytes). A stream that ends early (any prefix) still gives a

@@ -6,6 +6,7 @@
 
 #include "codec/TavixLib.h"
 #include "codec/job.h"
+#include "codec/parallel.h"
 #include "codec/pipeline.h"
 #include "codec/stream.h"
 
@@ -61,6 +62,7 @@ int TXdecompressionJob(TXjob*& job, TXinputStream& input) {
   if (!Initialised()) return TX_ERR_NOT_INITIALISED;
   return Guarded([&]() -> int {
     job = new TXjob(TXjob::Kind::Decode);
+    job->threads = DefaultThreadCount();
     job->input = &input;
     if (TXpreviewInputStream* preview = input.asPreviewStream()) preview->job = job;
     return TX_OK;
@@ -70,6 +72,12 @@ int TXdecompressionJob(TXjob*& job, TXinputStream& input) {
 int TXsetPixelLimit(TXjob* job, uint64_t maxPixels) {
   if (job == nullptr || job->kind != TXjob::Kind::Decode || maxPixels == 0) return TX_ERR_ARGUMENT;
   job->pixelLimit = maxPixels;
+  return TX_OK;
+}
+
+int TXsetThreadCount(TXjob* job, int threads) {
+  if (job == nullptr || threads < 0 || threads > kMaxThreads) return TX_ERR_ARGUMENT;
+  job->threads = threads == 0 ? DefaultThreadCount() : threads;
   return TX_OK;
 }
 
@@ -125,6 +133,7 @@ int TXcompressionJob(TXjob*& job, std::ostream& output) {
   if (!Initialised()) return TX_ERR_NOT_INITIALISED;
   return Guarded([&]() -> int {
     job = new TXjob(TXjob::Kind::Encode);
+    job->threads = DefaultThreadCount();
     job->output = &output;
     return TX_OK;
   });

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "codec/parallel.h"
 #include "codec/stream.h"
 
 namespace tavix {
@@ -54,6 +55,15 @@ uint8_t* RowOf(void* pixels, const PixelFormat& f, int y) {
   return static_cast<uint8_t*>(pixels) + static_cast<ptrdiff_t>(y) * f.rowBytes;
 }
 
+
+// Runs rows(y0, y1) over blocks of rows, on up to `threads` threads.
+template <typename Rows>
+void ForRowBlocks(int height, int threads, const Rows& rows) {
+  constexpr int kRowsPerBlock = 64;
+  const int blocks = (height + kRowsPerBlock - 1) / kRowsPerBlock;
+  ParallelFor(blocks, threads, [&](int b) { rows(b * kRowsPerBlock, std::min(height, (b + 1) * kRowsPerBlock)); });
+}
+
 }  // namespace
 
 int PixelFormat::MinSample() const { return isSigned ? -32768 : 0; }
@@ -73,96 +83,104 @@ bool FormatForColorType(int colorType, int width, int height, long rowBytes, Pix
   return true;
 }
 
-void PixelsToPlanes(const void* pixels, const PixelFormat& f, std::vector<Plane<float>>& planes) {
+void PixelsToPlanes(const void* pixels, const PixelFormat& f, std::vector<Plane<float>>& planes, int threads) {
   ResizePlanes(planes, f);
   const int stride = f.planes * f.bytesPerSample;
   const float shift = static_cast<float>(f.LevelShift());
-  for (int y = 0; y < f.height; ++y) {
-    const uint8_t* p = RowOf(pixels, f, y);
-    const size_t base = static_cast<size_t>(y) * f.width;
-    for (int x = 0; x < f.width; ++x, p += stride) {
-      if (f.planes == 1) {
-        planes[0].data[base + x] = static_cast<float>(ReadSample(p, f)) - shift;
-        continue;
+  ForRowBlocks(f.height, threads, [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+      const uint8_t* p = RowOf(pixels, f, y);
+      const size_t base = static_cast<size_t>(y) * f.width;
+      for (int x = 0; x < f.width; ++x, p += stride) {
+        if (f.planes == 1) {
+          planes[0].data[base + x] = static_cast<float>(ReadSample(p, f)) - shift;
+          continue;
+        }
+        const float r = static_cast<float>(ReadSample(p, f));
+        const float g = static_cast<float>(ReadSample(p + f.bytesPerSample, f));
+        const float b = static_cast<float>(ReadSample(p + 2 * f.bytesPerSample, f));
+        planes[0].data[base + x] = 0.299f * r + 0.587f * g + 0.114f * b - shift;
+        planes[1].data[base + x] = -0.168736f * r - 0.331264f * g + 0.5f * b;
+        planes[2].data[base + x] = 0.5f * r - 0.418688f * g - 0.081312f * b;
       }
-      const float r = static_cast<float>(ReadSample(p, f));
-      const float g = static_cast<float>(ReadSample(p + f.bytesPerSample, f));
-      const float b = static_cast<float>(ReadSample(p + 2 * f.bytesPerSample, f));
-      planes[0].data[base + x] = 0.299f * r + 0.587f * g + 0.114f * b - shift;
-      planes[1].data[base + x] = -0.168736f * r - 0.331264f * g + 0.5f * b;
-      planes[2].data[base + x] = 0.5f * r - 0.418688f * g - 0.081312f * b;
     }
-  }
+  });
 }
 
-void PlanesToPixels(const std::vector<Plane<float>>& planes, const PixelFormat& f, void* pixels) {
+void PlanesToPixels(const std::vector<Plane<float>>& planes, const PixelFormat& f, void* pixels, int threads) {
   const int stride = f.planes * f.bytesPerSample;
   const float shift = static_cast<float>(f.LevelShift());
-  for (int y = 0; y < f.height; ++y) {
-    uint8_t* p = RowOf(pixels, f, y);
-    const size_t base = static_cast<size_t>(y) * f.width;
-    for (int x = 0; x < f.width; ++x, p += stride) {
-      const float lum = planes[0].data[base + x] + shift;
-      if (f.planes == 1) {
-        WriteSample(p, f, RoundToInt(lum));
-        continue;
+  ForRowBlocks(f.height, threads, [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+      uint8_t* p = RowOf(pixels, f, y);
+      const size_t base = static_cast<size_t>(y) * f.width;
+      for (int x = 0; x < f.width; ++x, p += stride) {
+        const float lum = planes[0].data[base + x] + shift;
+        if (f.planes == 1) {
+          WriteSample(p, f, RoundToInt(lum));
+          continue;
+        }
+        const float cb = planes[1].data[base + x];
+        const float cr = planes[2].data[base + x];
+        WriteSample(p, f, RoundToInt(lum + 1.402f * cr));
+        WriteSample(p + f.bytesPerSample, f, RoundToInt(lum - 0.344136f * cb - 0.714136f * cr));
+        WriteSample(p + 2 * f.bytesPerSample, f, RoundToInt(lum + 1.772f * cb));
       }
-      const float cb = planes[1].data[base + x];
-      const float cr = planes[2].data[base + x];
-      WriteSample(p, f, RoundToInt(lum + 1.402f * cr));
-      WriteSample(p + f.bytesPerSample, f, RoundToInt(lum - 0.344136f * cb - 0.714136f * cr));
-      WriteSample(p + 2 * f.bytesPerSample, f, RoundToInt(lum + 1.772f * cb));
     }
-  }
+  });
 }
 
 // Floor division by 4 of a possibly negative sum (an arithmetic shift).
 static int FloorQuarter(int v) { return v >> 2; }
 
-void PixelsToPlanes(const void* pixels, const PixelFormat& f, std::vector<Plane<int32_t>>& planes) {
+void PixelsToPlanes(const void* pixels, const PixelFormat& f, std::vector<Plane<int32_t>>& planes, int threads) {
   ResizePlanes(planes, f);
   const int stride = f.planes * f.bytesPerSample;
   const int shift = f.LevelShift();
-  for (int y = 0; y < f.height; ++y) {
-    const uint8_t* p = RowOf(pixels, f, y);
-    const size_t base = static_cast<size_t>(y) * f.width;
-    for (int x = 0; x < f.width; ++x, p += stride) {
-      if (f.planes == 1) {
-        planes[0].data[base + x] = ReadSample(p, f) - shift;
-        continue;
+  ForRowBlocks(f.height, threads, [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+      const uint8_t* p = RowOf(pixels, f, y);
+      const size_t base = static_cast<size_t>(y) * f.width;
+      for (int x = 0; x < f.width; ++x, p += stride) {
+        if (f.planes == 1) {
+          planes[0].data[base + x] = ReadSample(p, f) - shift;
+          continue;
+        }
+        const int r = ReadSample(p, f);
+        const int g = ReadSample(p + f.bytesPerSample, f);
+        const int b = ReadSample(p + 2 * f.bytesPerSample, f);
+        planes[0].data[base + x] = FloorQuarter(r + 2 * g + b) - shift;
+        planes[1].data[base + x] = b - g;
+        planes[2].data[base + x] = r - g;
       }
-      const int r = ReadSample(p, f);
-      const int g = ReadSample(p + f.bytesPerSample, f);
-      const int b = ReadSample(p + 2 * f.bytesPerSample, f);
-      planes[0].data[base + x] = FloorQuarter(r + 2 * g + b) - shift;
-      planes[1].data[base + x] = b - g;
-      planes[2].data[base + x] = r - g;
     }
-  }
+  });
 }
 
-void PlanesToPixels(const std::vector<Plane<int32_t>>& planes, const PixelFormat& f, void* pixels) {
+void PlanesToPixels(const std::vector<Plane<int32_t>>& planes, const PixelFormat& f, void* pixels, int threads) {
   const int stride = f.planes * f.bytesPerSample;
   const int shift = f.LevelShift();
-  for (int y = 0; y < f.height; ++y) {
-    uint8_t* p = RowOf(pixels, f, y);
-    const size_t base = static_cast<size_t>(y) * f.width;
-    for (int x = 0; x < f.width; ++x, p += stride) {
-      // Clamp first: a lossy integer stream can push values far outside the
-      // sample range, and the sums below must not overflow.
-      const int lum = std::clamp(planes[0].data[base + x], -(1 << 20), 1 << 20) + shift;
-      if (f.planes == 1) {
-        WriteSample(p, f, lum);
-        continue;
+  ForRowBlocks(f.height, threads, [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+      uint8_t* p = RowOf(pixels, f, y);
+      const size_t base = static_cast<size_t>(y) * f.width;
+      for (int x = 0; x < f.width; ++x, p += stride) {
+        // Clamp first: a lossy integer stream can push values far outside the
+        // sample range, and the sums below must not overflow.
+        const int lum = std::clamp(planes[0].data[base + x], -(1 << 20), 1 << 20) + shift;
+        if (f.planes == 1) {
+          WriteSample(p, f, lum);
+          continue;
+        }
+        const int cb = std::clamp(planes[1].data[base + x], -(1 << 20), 1 << 20);
+        const int cr = std::clamp(planes[2].data[base + x], -(1 << 20), 1 << 20);
+        const int g = lum - FloorQuarter(cb + cr);
+        WriteSample(p, f, cr + g);
+        WriteSample(p + f.bytesPerSample, f, g);
+        WriteSample(p + 2 * f.bytesPerSample, f, cb + g);
       }
-      const int cb = std::clamp(planes[1].data[base + x], -(1 << 20), 1 << 20);
-      const int cr = std::clamp(planes[2].data[base + x], -(1 << 20), 1 << 20);
-      const int g = lum - FloorQuarter(cb + cr);
-      WriteSample(p, f, cr + g);
-      WriteSample(p + f.bytesPerSample, f, g);
-      WriteSample(p + 2 * f.bytesPerSample, f, cb + g);
     }
-  }
+  });
 }
 
 }  // namespace tavix

@@ -49,11 +49,15 @@ struct Plane {
 };
 
 // Irreversible path (luminance, blue and red colour differences).
-void PixelsToPlanes(const void* pixels, const PixelFormat& format, std::vector<Plane<float>>& planes);
-void PlanesToPixels(const std::vector<Plane<float>>& planes, const PixelFormat& format, void* pixels);
+void PixelsToPlanes(const void* pixels, const PixelFormat& format, std::vector<Plane<float>>& planes,
+                    int threads = 1);
+void PlanesToPixels(const std::vector<Plane<float>>& planes, const PixelFormat& format, void* pixels,
+                    int threads = 1);
 
 // Reversible path: Y = floor((R + 2G + B) / 4), Cb = B - G, Cr = R - G.
-void PixelsToPlanes(const void* pixels, const PixelFormat& format, std::vector<Plane<int32_t>>& planes);
-void PlanesToPixels(const std::vector<Plane<int32_t>>& planes, const PixelFormat& format, void* pixels);
+void PixelsToPlanes(const void* pixels, const PixelFormat& format, std::vector<Plane<int32_t>>& planes,
+                    int threads = 1);
+void PlanesToPixels(const std::vector<Plane<int32_t>>& planes, const PixelFormat& format, void* pixels,
+                    int threads = 1);
 
 }  // namespace tavix

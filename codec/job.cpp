@@ -147,7 +147,7 @@ int TXjob::ReadImage(void* pixels, long rowBytes, TXprogress* progress) {
     decoder->ReleasePlane(static_cast<size_t>(i));
     return TX_OK;
   };
-  const int written = CoefficientsToPixels(takeFinalPlane, header, pixels, rowBytes, &stop);
+  const int written = CoefficientsToPixels(takeFinalPlane, header, pixels, rowBytes, &stop, threads);
   if (written != TX_OK) return written;
   imageRead = true;
   if (!reporter.Fraction(1.0)) return TX_ERR_ABORTED;
@@ -184,7 +184,7 @@ int TXjob::WriteImage(const void* pixels, long rowBytes, TXprogress* progress) {
   ProgressReporter reporter(progress);
   std::vector<CoefficientPlane> planes;
   int r = PixelsToCoefficients(pixels, rowBytes, header, planes,
-                               [&](double f) { return reporter.Fraction(0.3 * f); });
+                               [&](double f) { return reporter.Fraction(0.3 * f); }, threads);
   if (r != TX_OK) return r;
   settings.progress = [&](double f) { return reporter.Fraction(0.3 + 0.7 * f); };
   std::vector<uint8_t> body;

@@ -38,6 +38,7 @@ struct TXjob {
   // While TXreadImage runs: asked between the steps of rendering an image.
   tavix::StopCheck* renderStop = nullptr;
   uint64_t pixelLimit = TX_DEFAULT_PIXEL_LIMIT;
+  int threads = 1;  // set from DefaultThreadCount() when the job is made
 
   // ---- encoding
   std::ostream* output = nullptr;

@@ -43,12 +43,12 @@ void QuantisePlanes(const std::vector<Plane<float>>& planes, const StreamHeader&
 }
 
 int EncodeFloatPath(const void* pixels, const PixelFormat& format, StreamHeader& h,
-                    std::vector<CoefficientPlane>& out, const std::function<bool(double)>& progress) {
+                    std::vector<CoefficientPlane>& out, const std::function<bool(double)>& progress, int threads) {
   std::vector<Plane<float>> planes;
-  PixelsToPlanes(pixels, format, planes);
+  PixelsToPlanes(pixels, format, planes, threads);
   const Wavelet wavelet = static_cast<Wavelet>(h.transformWavelet);
   for (size_t i = 0; i < planes.size(); ++i) {
-    ForwardTransform(ViewOf(planes[i]), h.levels, wavelet);
+    ForwardTransform(ViewOf(planes[i]), h.levels, wavelet, threads);
     if (progress && !progress(double(i + 1) / planes.size())) return TX_ERR_ABORTED;
   }
   h.step = ChooseStep(h, planes);
@@ -57,12 +57,12 @@ int EncodeFloatPath(const void* pixels, const PixelFormat& format, StreamHeader&
 }
 
 int EncodeIntegerPath(const void* pixels, const PixelFormat& format, StreamHeader& h,
-                      std::vector<CoefficientPlane>& out, const std::function<bool(double)>& progress) {
+                      std::vector<CoefficientPlane>& out, const std::function<bool(double)>& progress, int threads) {
   std::vector<Plane<int32_t>> planes;
-  PixelsToPlanes(pixels, format, planes);
+  PixelsToPlanes(pixels, format, planes, threads);
   const Wavelet wavelet = static_cast<Wavelet>(h.transformWavelet);
   for (size_t i = 0; i < planes.size(); ++i) {
-    ForwardTransform(ViewOf(planes[i]), h.levels, wavelet);
+    ForwardTransform(ViewOf(planes[i]), h.levels, wavelet, threads);
     if (progress && !progress(double(i + 1) / planes.size())) return TX_ERR_ABORTED;
   }
   if (h.compression.mode == TXmodeLossless) {
@@ -129,13 +129,13 @@ std::vector<CoefficientPlane> PlaneShapes(const StreamHeader& h) {
 }
 
 int PixelsToCoefficients(const void* pixels, long rowBytes, StreamHeader& h, std::vector<CoefficientPlane>& planes,
-                         const std::function<bool(double)>& progress) {
+                         const std::function<bool(double)>& progress, int threads) {
   PixelFormat format;
   if (!FormatForColorType(h.image.colorType, h.image.width, h.image.height, rowBytes, format))
     return TX_ERR_ARGUMENT;
   try {
-    if (h.flags & kFlagIntegerPath) return EncodeIntegerPath(pixels, format, h, planes, progress);
-    return EncodeFloatPath(pixels, format, h, planes, progress);
+    if (h.flags & kFlagIntegerPath) return EncodeIntegerPath(pixels, format, h, planes, progress, threads);
+    return EncodeFloatPath(pixels, format, h, planes, progress, threads);
   } catch (const std::bad_alloc&) {
     return TX_ERR_MEMORY;
   }
@@ -145,7 +145,7 @@ namespace {
 
 // The integer planes of a lossless stream: coefficients clamped, inverse
 // transformed.
-int LosslessPlanes(const PlaneSource& source, const StreamHeader& h, StopCheck* stop,
+int LosslessPlanes(const PlaneSource& source, const StreamHeader& h, StopCheck* stop, int threads,
                    std::vector<Plane<int32_t>>& planes) {
   const Wavelet wavelet = static_cast<Wavelet>(h.transformWavelet);
   planes.resize(h.planes);
@@ -156,7 +156,7 @@ int LosslessPlanes(const PlaneSource& source, const StreamHeader& h, StopCheck* 
     planes[i].height = coded.height;
     planes[i].data = std::move(coded.data);
     for (int32_t& v : planes[i].data) v = std::clamp(v, -kMaxIntegerCoefficient, kMaxIntegerCoefficient);
-    InverseTransform(ViewOf(planes[i]), h.levels, wavelet, stop);
+    InverseTransform(ViewOf(planes[i]), h.levels, wavelet, stop, threads);
     if (stop && stop->Stopped()) return TX_ERR_ABORTED;
   }
   return TX_OK;
@@ -171,13 +171,13 @@ int DequantisedPlane(const PlaneSource& source, const StreamHeader& h, int i, Pl
   return TX_OK;
 }
 
-int LossyFloatPlanes(const PlaneSource& source, const StreamHeader& h, StopCheck* stop,
+int LossyFloatPlanes(const PlaneSource& source, const StreamHeader& h, StopCheck* stop, int threads,
                      std::vector<Plane<float>>& planes) {
   const Wavelet wavelet = static_cast<Wavelet>(h.transformWavelet);
   planes.resize(h.planes);
   for (int i = 0; i < h.planes; ++i) {
     if (const int r = DequantisedPlane(source, h, i, planes[i]); r != TX_OK) return r;
-    InverseTransform(ViewOf(planes[i]), h.levels, wavelet, stop);
+    InverseTransform(ViewOf(planes[i]), h.levels, wavelet, stop, threads);
     if (stop && stop->Stopped()) return TX_ERR_ABORTED;
   }
   return TX_OK;
@@ -185,7 +185,7 @@ int LossyFloatPlanes(const PlaneSource& source, const StreamHeader& h, StopCheck
 
 // Lossy streams of a reversible wavelet: dequantised, rounded to integers,
 // inverse transformed with the integer filters.
-int LossyIntegerPlanes(const PlaneSource& source, const StreamHeader& h, StopCheck* stop,
+int LossyIntegerPlanes(const PlaneSource& source, const StreamHeader& h, StopCheck* stop, int threads,
                        std::vector<Plane<int32_t>>& integers) {
   const Wavelet wavelet = static_cast<Wavelet>(h.transformWavelet);
   integers.resize(h.planes);
@@ -197,7 +197,7 @@ int LossyIntegerPlanes(const PlaneSource& source, const StreamHeader& h, StopChe
     for (size_t k = 0; k < plane.data.size(); ++k)
       integers[i].data[k] = static_cast<int32_t>(std::lrintf(std::clamp(plane.data[k], -limit, limit)));
     plane.data = {};
-    InverseTransform(ViewOf(integers[i]), h.levels, wavelet, stop);
+    InverseTransform(ViewOf(integers[i]), h.levels, wavelet, stop, threads);
     if (stop && stop->Stopped()) return TX_ERR_ABORTED;
   }
   return TX_OK;
@@ -206,22 +206,22 @@ int LossyIntegerPlanes(const PlaneSource& source, const StreamHeader& h, StopChe
 }  // namespace
 
 int CoefficientsToPixels(const PlaneSource& source, const StreamHeader& h, void* pixels, long rowBytes,
-                         StopCheck* stop) {
+                         StopCheck* stop, int threads) {
   PixelFormat format;
   if (!FormatForColorType(h.image.colorType, h.image.width, h.image.height, rowBytes, format))
     return TX_ERR_ARGUMENT;
   try {
     if (h.compression.mode == TXmodeLossless || (h.flags & kFlagIntegerPath)) {
       std::vector<Plane<int32_t>> planes;
-      const int r = h.compression.mode == TXmodeLossless ? LosslessPlanes(source, h, stop, planes)
-                                                         : LossyIntegerPlanes(source, h, stop, planes);
+      const int r = h.compression.mode == TXmodeLossless ? LosslessPlanes(source, h, stop, threads, planes)
+                                                         : LossyIntegerPlanes(source, h, stop, threads, planes);
       if (r != TX_OK) return r;
-      PlanesToPixels(planes, format, pixels);
+      PlanesToPixels(planes, format, pixels, threads);
       return TX_OK;
     }
     std::vector<Plane<float>> planes;
-    if (const int r = LossyFloatPlanes(source, h, stop, planes); r != TX_OK) return r;
-    PlanesToPixels(planes, format, pixels);
+    if (const int r = LossyFloatPlanes(source, h, stop, threads, planes); r != TX_OK) return r;
+    PlanesToPixels(planes, format, pixels, threads);
     return TX_OK;
   } catch (const std::bad_alloc&) {
     return TX_ERR_MEMORY;
@@ -229,14 +229,14 @@ int CoefficientsToPixels(const PlaneSource& source, const StreamHeader& h, void*
 }
 
 int CoefficientsToPixels(const std::vector<CoefficientPlane>& coded, const StreamHeader& h, void* pixels,
-                         long rowBytes, StopCheck* stop) {
+                         long rowBytes, StopCheck* stop, int threads) {
   if (coded.size() != static_cast<size_t>(h.planes)) return TX_ERR_STATE;
   return CoefficientsToPixels(
       [&coded](int i, CoefficientPlane& out) {
         out = coded[static_cast<size_t>(i)];
         return TX_OK;
       },
-      h, pixels, rowBytes, stop);
+      h, pixels, rowBytes, stop, threads);
 }
 
 }  // namespace tavix

@@ -21,22 +21,25 @@ void PlanHeader(StreamHeader& header);
 // Quantiser settings of plane `index` (0 luminance, 1 and 2 colour).
 QuantiserSettings PlaneQuantiser(const StreamHeader& header, int index);
 
+// `threads` share the transforms and the colour conversion in both
+// directions; results are the same for any count.
 // Encoder half. Sets header.step. `progress` gets fractions 0..1 of this
 // stage; returning false stops with TX_ERR_ABORTED.
 int PixelsToCoefficients(const void* pixels, long rowBytes, StreamHeader& header,
-                         std::vector<CoefficientPlane>& planes, const std::function<bool(double)>& progress);
+                         std::vector<CoefficientPlane>& planes, const std::function<bool(double)>& progress,
+                         int threads = 1);
 
 // Decoder half: writes the image into `pixels` (rows of rowBytes). `stop`
 // is asked between planes and transform passes; TX_ERR_ABORTED when it
 // said stop (the pixels are then incomplete).
 int CoefficientsToPixels(const std::vector<CoefficientPlane>& planes, const StreamHeader& header, void* pixels,
-                         long rowBytes, StopCheck* stop = nullptr);
+                         long rowBytes, StopCheck* stop = nullptr, int threads = 1);
 // The same, taking the quantised planes one at a time from `source`, which
 // fills plane i (TX_OK) or says why not; each is dropped as soon as it has
 // been dequantised, so only one quantised plane is alive at a time.
 using PlaneSource = std::function<int(int index, CoefficientPlane& out)>;
 int CoefficientsToPixels(const PlaneSource& source, const StreamHeader& header, void* pixels, long rowBytes,
-                         StopCheck* stop = nullptr);
+                         StopCheck* stop = nullptr, int threads = 1);
 
 // Plane shapes the decoder expects for a header.
 std::vector<CoefficientPlane> PlaneShapes(const StreamHeader& header);

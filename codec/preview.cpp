@@ -21,7 +21,8 @@ int TXjob::RenderPreview(TXpreviewInputStream& s) {
     const PlaneSource currentPlane = [this](int i, CoefficientPlane& out) {
       return decoder->ReconstructPlane(static_cast<size_t>(i), out, renderStop) ? TX_OK : TX_ERR_ABORTED;
     };
-    const int r = CoefficientsToPixels(currentPlane, header, s.externalBuffer, s.externalRowBytes, renderStop);
+    const int r =
+        CoefficientsToPixels(currentPlane, header, s.externalBuffer, s.externalRowBytes, renderStop, threads);
     if (r == TX_ERR_ABORTED) stopRequested = true;
     if (r != TX_OK) return r;
   } catch (const std::bad_alloc&) {

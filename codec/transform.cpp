@@ -4,6 +4,7 @@
 #include "codec/transform.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "codec/parallel.h"
 #include "codec/transform_internal.h"
 
 namespace tavix {
@@ -74,12 +76,37 @@ IntegerKernels IntegerKernelsFor(Wavelet wavelet) {
   }
 }
 
-// Columns of the top-left width x height region: the plane's rows are the lines.
+// Below this many samples a pass runs on one thread: starting threads would
+// cost more than they save.
+constexpr int64_t kParallelSamples = int64_t{1} << 16;
+
+int ThreadsFor(int width, int height, int threads) {
+  return static_cast<int64_t>(width) * height < kParallelSamples ? 1 : threads;
+}
+
+// Columns of the top-left width x height region: the plane's rows are the
+// lines. Bands of columns are independent and go to the threads.
 template <typename Sample>
 void VerticalPass(const PlaneView<Sample>& plane, int width, int height, Kernel<Sample> kernel,
-                  Scratch<Sample>& scratch) {
+                  std::vector<Scratch<Sample>>& scratch) {
   if (height < 2) return;
-  kernel(LineSet<Sample>{plane.data, height, width, plane.stride}, scratch.kernel);
+  const LineSet<Sample> lines{plane.data, height, width, plane.stride};
+  const int threads = ThreadsFor(width, height, static_cast<int>(scratch.size()));
+  if (threads == 1) {
+    kernel(lines, scratch[0].kernel);
+    return;
+  }
+  // Whole multiples of the kernels' own chunk keep every band's work the
+  // same as in a single run.
+  const int chunks = (width + transform_detail::kColumnChunk - 1) / transform_detail::kColumnChunk;
+  const int perBand = (chunks + threads - 1) / threads * transform_detail::kColumnChunk;
+  std::atomic<int> slot{0};
+  ParallelFor(threads, threads, [&](int band) {
+    const int first = band * perBand;
+    if (first >= width) return;
+    Scratch<Sample>& own = scratch[static_cast<size_t>(slot.fetch_add(1))];
+    kernel(transform_detail::ColumnChunk(lines, first, std::min(perBand, width - first)), own.kernel);
+  });
 }
 
 // Copies a rows x columns block of samples from rows `source` (stride
@@ -128,13 +155,12 @@ void TransposeBlock(const Sample* source, ptrdiff_t sourceStride, Sample* target
 // Rows of the region: strips of rows are transposed so that each column of
 // the strip becomes a line, filtered, and transposed back.
 template <typename Sample>
-void HorizontalPass(const PlaneView<Sample>& plane, int width, int height, Kernel<Sample> kernel,
-                    Scratch<Sample>& scratch) {
-  if (width < 2) return;
+void HorizontalStrip(const PlaneView<Sample>& plane, int width, int height, int top, Kernel<Sample> kernel,
+                     Scratch<Sample>& scratch) {
   const size_t needed = static_cast<size_t>(width) * kStripRows;
   if (scratch.strip.size() < needed) scratch.strip.resize(needed);
   Sample* strip = scratch.strip.data();
-  for (int top = 0; top < height; top += kStripRows) {
+  {
     const int rows = std::min(kStripRows, height - top);
     // Column tiles keep the strip lines being written in the first-level cache.
     for (int left = 0; left < width; left += kTileColumns) {
@@ -153,6 +179,27 @@ void HorizontalPass(const PlaneView<Sample>& plane, int width, int height, Kerne
   }
 }
 
+// Strips of rows are independent and go to the threads, each with its own
+// scratch.
+template <typename Sample>
+void HorizontalPass(const PlaneView<Sample>& plane, int width, int height, Kernel<Sample> kernel,
+                    std::vector<Scratch<Sample>>& scratch) {
+  if (width < 2) return;
+  const int strips = (height + kStripRows - 1) / kStripRows;
+  const int threads = ThreadsFor(width, height, static_cast<int>(scratch.size()));
+  if (threads == 1) {
+    for (int s = 0; s < strips; ++s) HorizontalStrip(plane, width, height, s * kStripRows, kernel, scratch[0]);
+    return;
+  }
+  const int perThread = (strips + threads - 1) / threads;
+  std::atomic<int> slot{0};
+  ParallelFor(threads, threads, [&](int part) {
+    Scratch<Sample>& own = scratch[static_cast<size_t>(slot.fetch_add(1))];
+    const int end = std::min(strips, (part + 1) * perThread);
+    for (int s = part * perThread; s < end; ++s) HorizontalStrip(plane, width, height, s * kStripRows, kernel, own);
+  });
+}
+
 int ScaledSize(int size, int level) {
   // ceil(size / 2^level), for level >= 0
   return static_cast<int>((static_cast<int64_t>(size) + (int64_t{1} << level) - 1) >> level);
@@ -165,8 +212,8 @@ bool PlaneUsable(const PlaneView<Sample>& plane) {
 }
 
 template <typename Sample, typename KernelsFor>
-void RunForward(const PlaneView<Sample>& plane, int levels, KernelsFor kernelsFor) {
-  Scratch<Sample> scratch;
+void RunForward(const PlaneView<Sample>& plane, int levels, KernelsFor kernelsFor, int threads) {
+  std::vector<Scratch<Sample>> scratch(static_cast<size_t>(std::clamp(threads, 1, kMaxThreads)));
   for (int level = 1; level <= levels; ++level) {
     const int width = ScaledSize(plane.width, level - 1);
     const int height = ScaledSize(plane.height, level - 1);
@@ -179,8 +226,8 @@ void RunForward(const PlaneView<Sample>& plane, int levels, KernelsFor kernelsFo
 
 // False when `stop` ended the work part-way.
 template <typename Sample, typename KernelsFor>
-bool RunInverse(const PlaneView<Sample>& plane, int levels, KernelsFor kernelsFor, StopCheck* stop) {
-  Scratch<Sample> scratch;
+bool RunInverse(const PlaneView<Sample>& plane, int levels, KernelsFor kernelsFor, StopCheck* stop, int threads) {
+  std::vector<Scratch<Sample>> scratch(static_cast<size_t>(std::clamp(threads, 1, kMaxThreads)));
   for (int level = levels; level >= 1; --level) {
     const int width = ScaledSize(plane.width, level - 1);
     const int height = ScaledSize(plane.height, level - 1);
@@ -215,30 +262,32 @@ int LevelsFor(int width, int height, int minimumBand) {
   return levels;
 }
 
-bool ForwardTransform(PlaneView<float> plane, int levels, Wavelet wavelet) {
+bool ForwardTransform(PlaneView<float> plane, int levels, Wavelet wavelet, int threads) {
   if (!IsValidWavelet(static_cast<int>(wavelet)) || IsReversible(wavelet) || !PlaneUsable(plane))
     return false;
-  RunForward(plane, ClampLevels(levels), [wavelet](int l) { return FloatKernelsFor(wavelet, l); });
+  RunForward(plane, ClampLevels(levels), [wavelet](int l) { return FloatKernelsFor(wavelet, l); }, threads);
   return true;
 }
 
-bool InverseTransform(PlaneView<float> plane, int levels, Wavelet wavelet, StopCheck* stop) {
+bool InverseTransform(PlaneView<float> plane, int levels, Wavelet wavelet, StopCheck* stop, int threads) {
   if (!IsValidWavelet(static_cast<int>(wavelet)) || IsReversible(wavelet) || !PlaneUsable(plane))
     return false;
-  return RunInverse(plane, ClampLevels(levels), [wavelet](int l) { return FloatKernelsFor(wavelet, l); }, stop);
+  return RunInverse(plane, ClampLevels(levels), [wavelet](int l) { return FloatKernelsFor(wavelet, l); }, stop,
+                    threads);
 }
 
-bool ForwardTransform(PlaneView<int32_t> plane, int levels, Wavelet wavelet) {
+bool ForwardTransform(PlaneView<int32_t> plane, int levels, Wavelet wavelet, int threads) {
   if (!IsValidWavelet(static_cast<int>(wavelet)) || !IsReversible(wavelet) || !PlaneUsable(plane))
     return false;
-  RunForward(plane, ClampLevels(levels), [wavelet](int) { return IntegerKernelsFor(wavelet); });
+  RunForward(plane, ClampLevels(levels), [wavelet](int) { return IntegerKernelsFor(wavelet); }, threads);
   return true;
 }
 
-bool InverseTransform(PlaneView<int32_t> plane, int levels, Wavelet wavelet, StopCheck* stop) {
+bool InverseTransform(PlaneView<int32_t> plane, int levels, Wavelet wavelet, StopCheck* stop, int threads) {
   if (!IsValidWavelet(static_cast<int>(wavelet)) || !IsReversible(wavelet) || !PlaneUsable(plane))
     return false;
-  return RunInverse(plane, ClampLevels(levels), [wavelet](int) { return IntegerKernelsFor(wavelet); }, stop);
+  return RunInverse(plane, ClampLevels(levels), [wavelet](int) { return IntegerKernelsFor(wavelet); }, stop,
+                    threads);
 }
 
 // ---- Synthesis gains -------------------------------------------------------

@@ -79,15 +79,18 @@ struct PlaneView {
 // leaving the plane untouched, for a reversible or unknown wavelet or an
 // unusable view (null data, empty, stride shorter than the width).
 // Reentrant; each call allocates its working buffers once.
-bool ForwardTransform(PlaneView<float> plane, int levels, Wavelet wavelet);
+bool ForwardTransform(PlaneView<float> plane, int levels, Wavelet wavelet, int threads = 1);
 // `stop` is asked before each pass of the inverse; when it says stop the
-// plane is left part-way and the call returns false.
-bool InverseTransform(PlaneView<float> plane, int levels, Wavelet wavelet, StopCheck* stop = nullptr);
+// plane is left part-way and the call returns false. `threads` share each
+// pass; the result is the same for any count.
+bool InverseTransform(PlaneView<float> plane, int levels, Wavelet wavelet, StopCheck* stop = nullptr,
+                      int threads = 1);
 
 // Reversible wavelets only (false otherwise, as above). Exact for samples
 // within +-2^20.
-bool ForwardTransform(PlaneView<int32_t> plane, int levels, Wavelet wavelet);
-bool InverseTransform(PlaneView<int32_t> plane, int levels, Wavelet wavelet, StopCheck* stop = nullptr);
+bool ForwardTransform(PlaneView<int32_t> plane, int levels, Wavelet wavelet, int threads = 1);
+bool InverseTransform(PlaneView<int32_t> plane, int levels, Wavelet wavelet, StopCheck* stop = nullptr,
+                      int threads = 1);
 
 // L2 norm of the one-dimensional synthesis basis function of a band: the
 // low-pass band after `level` levels (highPass false), or the high-pass band

@@ -1,5 +1,7 @@
 #include "tools/Commands.h"
 
+#include <cstdlib>
+
 #include <filesystem>
 #include <iostream>
 #include <ostream>
@@ -291,5 +293,11 @@ int RunTool(int argc, const char* const* argv, std::ostream& out, std::ostream& 
     err << "tavix: " << parsed.error << "\n";
     return ExitUsage;
   }
+  // The codec takes its thread count from the environment when a job is
+  // made; --threads sets it for this process.
+  if (parsed.options.threads > 0)
+    setenv("TAVIX_THREADS", std::to_string(parsed.options.threads).c_str(), 1);
+  else if (parsed.options.threads == 0)
+    unsetenv("TAVIX_THREADS");
   return RunCommand(parsed.options, out, err);
 }

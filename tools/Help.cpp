@@ -50,6 +50,9 @@ Other options:
   --no-progress        no progress display on the terminal
   --max-pixels N       refuse images of more than N pixels before reading
                        them (default 268435456)
+  --threads N          codec threads, 1..16 (default: TAVIX_THREADS when set,
+                       else one per core; 0 also means one per core); the
+                       output is the same for any count
   --version            the tool's version
 
 The exit code is 0 on success (also when a .tvx file that ends early was

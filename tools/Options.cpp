@@ -205,12 +205,12 @@ private:
     return true;
   }
 
-  // --from, --to, --out-dir, --max-pixels, --jpeg-quality. False when
+  // --from, --to, --out-dir, --max-pixels, --jpeg-quality, --threads. False when
   // `name` is none of them.
   bool ToolValue(const std::string& name, const std::optional<std::string>& inline_value) {
     ToolOptions& options = m_result.options;
     if (name != "--from" && name != "--to" && name != "--out-dir" && name != "--max-pixels" &&
-        name != "--jpeg-quality")
+        name != "--jpeg-quality" && name != "--threads")
       return false;
     std::optional<std::string> text = Value(name, inline_value);
     if (!text) return true;
@@ -223,6 +223,12 @@ private:
     } else if (name == "--out-dir") {
       if (text->empty()) Fail("--out-dir needs a folder");
       options.outDir = *text;
+    } else if (name == "--threads") {
+      std::optional<long long> value = ParseInteger(*text);
+      if (!value || *value < 0 || *value > 16)
+        Fail("--threads must be a whole number from 1 to 16 (0: as many as the machine has cores)");
+      else
+        options.threads = static_cast<int>(*value);
     } else if (name == "--max-pixels") {
       std::optional<long long> value = ParseInteger(*text);
       if (!value || *value < 1)

@@ -28,6 +28,7 @@ struct ToolOptions {
   bool psnr = false;     // compress: also decode the result and report PSNR
   Verbosity verbosity = Verbosity::Normal;
   uint64_t maxPixels = kDefaultMaxPixels;  // largest image any reader allocates for
+  int threads = -1;  // codec threads: -1 as TAVIX_THREADS or the machine says, 0 the machine's cores
 };
 
 struct ParseResult {

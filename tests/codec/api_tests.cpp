@@ -498,6 +498,43 @@ TEST(CodecProgress, ReturningFalseStopsTheJob) {
   EXPECT_EQ(DecodeFrom(input, decoded, &stopDecoding), TX_ERR_ABORTED);
 }
 
+// Sets TAVIX_THREADS for the jobs made in its lifetime.
+class ThreadsVariable {
+public:
+  explicit ThreadsVariable(const char* value) { setenv("TAVIX_THREADS", value, 1); }
+  ~ThreadsVariable() { unsetenv("TAVIX_THREADS"); }
+};
+
+TEST(CodecThreads, TheThreadCountChangesNeitherBytesNorPixels) {
+  LibraryScope library;
+  struct Case {
+    TestImage image;
+    TXcompressionParams compression;
+  };
+  const Case cases[] = {
+      {MakeImage(700, 500, TXcolorRGB24, 4), Params(TXmodeQuality, TXwavelet97, TXcodecStandard, QualityTarget(40))},
+      {MakeImage(650, 420, TXcolorRGB24, 5), Params(TXmodeFileSize, TXwavelet1810, TXcodecFast, 30000)},
+      {MakeImage(530, 610, TXcolorGrey8, 6), Params(TXmodeLossless, TXwavelet53)},
+      {MakeImage(600, 400, TXcolorRGB48, 7), Params(TXmodeQuality, TXwaveletTS, TXcodecStandard, QualityTarget(30))},
+  };
+  for (const Case& c : cases) {
+    std::string single, several;
+    TestImage fromSingle, fromSeveral;
+    {
+      ThreadsVariable one("1");
+      ASSERT_EQ(Encode(c.image, c.compression, single), TX_OK);
+      ASSERT_EQ(Decode(single, fromSingle), TX_OK);
+    }
+    {
+      ThreadsVariable four("4");
+      ASSERT_EQ(Encode(c.image, c.compression, several), TX_OK);
+      ASSERT_EQ(Decode(single, fromSeveral), TX_OK);
+    }
+    EXPECT_EQ(several, single) << c.image.width;
+    EXPECT_EQ(fromSeveral.bytes, fromSingle.bytes) << c.image.width;
+  }
+}
+
 TEST(CodecThreads, TwoJobsOnTwoThreadsMatchTheSingleThreadedResult) {
   LibraryScope library;
   const TestImage a = MakeImage(120, 90, TXcolorRGB24, 1);

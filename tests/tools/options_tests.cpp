@@ -57,6 +57,8 @@ TEST(ToolOptions, CodecOptionsAreRead) {
   EXPECT_EQ(Parse({"compress", "--lossless", "a", "b.tvx"}).options.compression.rate, RateMode::Lossless);
   EXPECT_EQ(Parse({"convert", "--jpeg-quality", "90", "a.bmp", "b.jpg"}).options.jpegQuality, 90);
   EXPECT_FALSE(Parse({"info", "--no-progress", "a.bmp"}).options.progress);
+  EXPECT_EQ(Parse({"decompress", "--threads", "3", "a.tvx", "b.ppm"}).options.threads, 3);
+  EXPECT_EQ(Parse({"decompress", "a.tvx", "b.ppm"}).options.threads, -1);
 }
 
 TEST(ToolOptions, BadValuesAreRefused) {
@@ -69,6 +71,7 @@ TEST(ToolOptions, BadValuesAreRefused) {
       {"compress", "--color-portion", "41", "a", "b.tvx"}, {"compress", "--color-portion", "0", "a", "b.tvx"},
       {"compress", "a", "b.tvx", "--size"},               {"compress", "--lossless=1", "a", "b.tvx"},
       {"compress", "--frobnicate", "a", "b.tvx"},         {"convert", "--jpeg-quality", "101", "a", "b.jpg"},
+      {"compress", "--threads", "17", "a", "b.tvx"},      {"compress", "--threads", "-1", "a", "b.tvx"},
   };
   for (const std::vector<std::string>& args : bad) {
     std::string joined;
