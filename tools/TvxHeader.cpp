@@ -72,6 +72,17 @@ Status HeaderFailure(const std::string& path, int result, std::istream& file, st
   if (length < kTvxHeaderBytes && file.gcount() == 4 && std::memcmp(magic, "TVX\x1a", 4) == 0)
     return Status::Fail("'" + path + "' is truncated: it ends inside its " + std::to_string(kTvxHeaderBytes) +
                         "-byte header, after " + std::to_string(length) + " bytes");
+  if (result == TX_ERR_TOO_LARGE) {
+    // The format holds at most 2^28 samples: say what the header claims.
+    unsigned char size[4] = {};
+    file.clear();
+    file.seekg(8);
+    file.read(reinterpret_cast<char*>(size), sizeof size);
+    if (file.gcount() == 4)
+      return Status::Fail("cannot read '" + path + "': image too large: " + std::to_string(size[0] | size[1] << 8) +
+                          " x " + std::to_string(size[2] | size[3] << 8) +
+                          " exceeds the format's limit of 268435456 samples");
+  }
   return CodecFailure("'" + path + "'", result);
 }
 

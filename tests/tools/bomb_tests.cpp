@@ -104,6 +104,41 @@ Bytes JpegClaim(const std::string& scratch, uint16_t width, uint16_t height) {
   return b;
 }
 
+uint32_t Crc32(const Bytes& bytes) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (unsigned char byte : bytes) {
+    crc ^= byte;
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+// A .tvx header (grey, 9/7, quality mode) claiming the size, with a body
+// length of a few bytes that never follow.
+Bytes TvxClaim(uint16_t width, uint16_t height) {
+  Bytes b = "TVX\x1a";
+  b += std::string("\x01\x38", 2);
+  PutLE(b, 1, 2);
+  PutLE(b, width, 2);
+  PutLE(b, height, 2);
+  PutLE(b, 0, 2);                      // grey
+  PutLE(b, 1, 2);
+  PutLE(b, 2, 2);
+  PutLE(b, 0, 2);
+  PutLE(b, 0, 2);                      // 9/7
+  PutLE(b, 1, 2);                      // standard layer
+  PutLE(b, 90, 2);
+  PutLE(b, 1, 2);                      // quality mode
+  PutLE(b, 20u << 16, 4);
+  PutLE(b, 1, 4);
+  PutLE(b, 0, 4);
+  b += std::string("\x00\x0c\x00\x01", 4);  // 9/7, 12 levels, no flags, one plane
+  PutLE(b, 0x40800000u, 4);            // step 4.0
+  PutLE(b, 16, 4);
+  PutLE(b, Crc32(b), 4);
+  return b;
+}
+
 struct ToolRun {
   int status = -1;
   long peakKilobytes = 0;
@@ -154,6 +189,7 @@ TEST(HostileSizes, EveryFormatRefusesAClaimedHugeImageCheaply) {
       {"bomb.gif", GifClaim(30000, 30000), kRefusal30000},
       {"bomb.tif", TiffClaim(30000, 30000), kRefusal30000},
       {"bomb.jpg", JpegClaim(folder / "small.jpg", 30000, 30000), kRefusal30000},
+      {"bomb.tvx", TvxClaim(30000, 30000), "image too large: 30000 x 30000 exceeds the format's limit"},
       // Within the pixel limit, but the file cannot hold what its header states.
       {"short.pcx", PcxClaim(2000, 2000), "PCX Datei bech"},
       {"short16.pgm", "P5 4000 4000 1023\n\x01\x02\x03", "is truncated"},
