@@ -156,8 +156,12 @@ int EncodeBody(std::vector<Channel>& channels, const std::vector<PassUnit>& sche
 
 }  // namespace
 
-int EncodePlanes(const std::vector<CoefficientPlane>& planes, const EncodeSettings& settings,
-                 std::vector<uint8_t>& out) {
+namespace {
+
+// `consumed`, when given, is `planes` itself: each plane's samples are freed
+// once loaded.
+int EncodeLoadedPlanes(const std::vector<CoefficientPlane>& planes, std::vector<CoefficientPlane>* consumed,
+                       const EncodeSettings& settings, std::vector<uint8_t>& out) {
   out.clear();
   if (planes.empty() || planes.size() > static_cast<size_t>(kMaxBodyPlanes)) return TX_ERR_ARGUMENT;
   if (settings.layer != CodingLayer::Standard && settings.layer != CodingLayer::Fast &&
@@ -168,7 +172,10 @@ int EncodePlanes(const std::vector<CoefficientPlane>& planes, const EncodeSettin
       return TX_ERR_ARGUMENT;
   try {
     std::vector<Channel> channels(planes.size());
-    for (size_t c = 0; c < planes.size(); ++c) LoadChannel(planes[c], channels[c]);
+    for (size_t c = 0; c < planes.size(); ++c) {
+      LoadChannel(planes[c], channels[c]);
+      if (consumed) (*consumed)[c].data = {};
+    }
     // The preamble's size depends on the caps it carries, the caps on the
     // room left after the preamble: size it without caps first.
     const size_t budget = settings.byteBudget;
@@ -205,6 +212,17 @@ int EncodePlanes(const std::vector<CoefficientPlane>& planes, const EncodeSettin
     out.clear();
     return TX_ERR_MEMORY;
   }
+}
+
+}  // namespace
+
+int EncodePlanes(const std::vector<CoefficientPlane>& planes, const EncodeSettings& settings,
+                 std::vector<uint8_t>& out) {
+  return EncodeLoadedPlanes(planes, nullptr, settings, out);
+}
+
+int EncodePlanes(std::vector<CoefficientPlane>&& planes, const EncodeSettings& settings, std::vector<uint8_t>& out) {
+  return EncodeLoadedPlanes(planes, &planes, settings, out);
 }
 
 // ------------------------------------------------------------------ decoder

@@ -51,6 +51,9 @@ struct EncodeSettings {
 // TX_ERR_* code.
 int EncodePlanes(const std::vector<CoefficientPlane>& planes, const EncodeSettings& settings,
                  std::vector<uint8_t>& out);
+// The same, freeing each plane's samples as soon as the coder has taken
+// them in (the planes are left empty), so the two never both hold the image.
+int EncodePlanes(std::vector<CoefficientPlane>&& planes, const EncodeSettings& settings, std::vector<uint8_t>& out);
 
 // Pulls the coded bytes. Returns 1 with a byte, 0 at the end of the data, or
 // a negative TX_ERR_* code to abort (the decoder returns it unchanged).

@@ -60,8 +60,11 @@ std::vector<Band> MakeBands(int width, int height, int levels) {
 void AllocateBands(Channel& channel, bool decoding) {
   for (Band& band : channel.bands) {
     const size_t count = static_cast<size_t>(band.width) * static_cast<size_t>(band.height);
-    band.magnitude.Reset(count);
-    band.flags.Reset(static_cast<size_t>(band.width + 2) * static_cast<size_t>(band.height + 2));
+    // The encoder fills its arrays at once, from planes it has just freed;
+    // the decoder's fill slowly and sparsely.
+    const ZeroedSource source = decoding ? ZeroedSource::Pages : ZeroedSource::Heap;
+    band.magnitude.Reset(count, source);
+    band.flags.Reset(static_cast<size_t>(band.width + 2) * static_cast<size_t>(band.height + 2), source);
     if (decoding) band.lowestPlane.Reset(count);
     band.segmentColumns = (band.width + kSegmentWidth - 1) / kSegmentWidth;
     const size_t segments =

@@ -189,7 +189,7 @@ int TXjob::WriteImage(const void* pixels, long rowBytes, TXprogress* progress) {
   settings.progress = [&](double f) { return reporter.Fraction(0.3 + 0.7 * f); };
   std::vector<uint8_t> body;
   try {
-    r = EncodePlanes(planes, settings, body);
+    r = EncodePlanes(std::move(planes), settings, body);
   } catch (const std::bad_alloc&) {
     return TX_ERR_MEMORY;
   }

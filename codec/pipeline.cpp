@@ -34,12 +34,14 @@ float ChooseStep(const StreamHeader& h, const std::vector<Plane<float>>& planes)
   return FineStep(bits, largest);
 }
 
-void QuantisePlanes(const std::vector<Plane<float>>& planes, const StreamHeader& h,
-                    std::vector<CoefficientPlane>& out) {
+// Each float plane is freed as soon as it is quantised.
+void QuantisePlanes(std::vector<Plane<float>>& planes, const StreamHeader& h, std::vector<CoefficientPlane>& out) {
   out.resize(planes.size());
-  for (size_t i = 0; i < planes.size(); ++i)
+  for (size_t i = 0; i < planes.size(); ++i) {
     Quantise(planes[i].data.data(), planes[i].width, planes[i].height, PlaneQuantiser(h, static_cast<int>(i)),
              out[i]);
+    planes[i].data = {};
+  }
 }
 
 int EncodeFloatPath(const void* pixels, const PixelFormat& format, StreamHeader& h,

@@ -15,6 +15,11 @@
 
 namespace tavix {
 
+// Where a large array comes from: fresh pages (nothing resident until
+// written: for sparse use), or the heap (which can hand back memory just
+// freed: for arrays that are written in full at once).
+enum class ZeroedSource { Pages, Heap };
+
 template <typename T>
 class ZeroedArray {
   static_assert(std::is_trivially_copyable_v<T>, "zero bytes must be a valid value");
@@ -39,12 +44,12 @@ public:
   ZeroedArray& operator=(const ZeroedArray&) = delete;
 
   // Replaces the contents with `count` zero values; throws std::bad_alloc.
-  void Reset(size_t count) {
+  void Reset(size_t count, ZeroedSource source = ZeroedSource::Pages) {
     Release();
     if (count == 0) return;
     if (count > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
     const size_t bytes = count * sizeof(T);
-    if (bytes >= kMapAtBytes) {
+    if (bytes >= kMapAtBytes && source == ZeroedSource::Pages) {
       void* block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
       if (block == MAP_FAILED) throw std::bad_alloc();
       m_data = static_cast<T*>(block);
