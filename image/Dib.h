@@ -149,6 +149,10 @@ public:
   // True when width x height is within the limit; otherwise tells the
   // message sink why and returns false.
   bool AcceptsPixelCount(int64_t width, int64_t height);
+  // What the format library said about the last read that failed (libjpeg's
+  // message, for example); empty when it said nothing. For tools and logs:
+  // the application's messages come from its string table.
+  const std::string& GetReadDetail() const { return m_strReadDetail; }
   // After a reader outside CDib refused a size: tells the sink and gives
   // DIB_ERR_TOO_LARGE; otherwise gives `otherwise`.
   int RefusalResult(const PixelLimit& limit, int otherwise);
@@ -195,6 +199,7 @@ private:
   bool m_bPaletteDisplay = false;
   CMessageSink* m_pMessageSink = nullptr;
   uint64_t m_nMaxPixels = kDefaultMaxPixels;
+  std::string m_strReadDetail;
 
 
 public:

@@ -307,13 +307,16 @@ std::unique_ptr<BYTE[]> ReadJpegFile(const char* name, int size[2], int* bitsPer
 }
 
 BOOL ReadJpegRows(const char* name, CDib& dib, int* components, IProgressBar* bar, uint64_t maxPixelBytes,
-                  PixelLimit* limit) {
+                  PixelLimit* limit, std::string* failure) {
   JpegReadJob job;
   job.bar = bar;
   job.maxPixelBytes = maxPixelBytes;
   job.limit = limit;
   job.dib = &dib;
-  if (!ReadJpeg(name, job)) return 0;
+  if (!ReadJpeg(name, job)) {
+    if (failure) *failure = job.error.message;
+    return 0;
+  }
   *components = job.components;
   return 1;
 }
@@ -357,7 +360,8 @@ int CDib::ReadJPEG(const std::string& name, IProgressBar* bar) {
   CDib staged;
   int components = 0;
   PixelLimit limit{m_nMaxPixels};
-  if (!ReadJpegRows(name.c_str(), staged, &components, bar, kMaxImageBytes, &limit))
+  m_strReadDetail.clear();
+  if (!ReadJpegRows(name.c_str(), staged, &components, bar, kMaxImageBytes, &limit, &m_strReadDetail))
     return RefusalResult(limit, DIB_ERR_IO);
   // Everything Free releases changes hands; our old DIB goes with `staged`.
   std::swap(m_pColorTable, staged.m_pColorTable);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "image/Limits.h"
 #include "image/Progress.h"
@@ -33,7 +34,7 @@ class CDib;
 // partly filled image, so callers that must keep an older image read into
 // a fresh CDib.
 BOOL ReadJpegRows(const char* name, CDib& dib, int* components, IProgressBar* bar,
-                  uint64_t maxPixelBytes = kMaxImageBytes, PixelLimit* limit = nullptr);
+                  uint64_t maxPixelBytes = kMaxImageBytes, PixelLimit* limit = nullptr, std::string* failure = nullptr);
 
 // Writes `rgb` (top-down, width * 3 bytes per row) as a baseline JPEG of the
 // given quality (0..100). With isColor FALSE the triples are reduced to one

@@ -60,6 +60,14 @@ Status FailedRead(const std::string& path, int code, FileFormat format, const CR
   return Status::Fail(WithMessages("cannot read '" + path + "': " + DescribeReadResult(code, format), sink));
 }
 
+// The same, with what the format library said when it has said something.
+Status FailedRead(const std::string& path, int code, FileFormat format, const CRecordingMessageSink& sink,
+                  const std::string& detail) {
+  Status status = FailedRead(path, code, format, sink);
+  if (detail.empty() || code == DIB_ERR_TOO_LARGE) return status;
+  return Status::Fail(status.message() + " (" + detail + ")");
+}
+
 // PNM: the image model's reader takes 8-bit files with maximum value 255;
 // other depths are read here and go to the codec at full depth (above 255)
 // or are scaled to 8 bits.
@@ -157,7 +165,7 @@ Status LoadSource(const std::string& path, SourceImage& source, const LoadSettin
       break;
   }
   source.dib.SetMessageSink(nullptr);
-  if (code != 0) return FailedRead(path, code, source.format, sink);
+  if (code != 0) return FailedRead(path, code, source.format, sink, source.dib.GetReadDetail());
   if (!status.ok()) return status;
   if (!source.isWide && source.dib.GetSize().cx <= 0)
     return Status::Fail(WithMessages("cannot read '" + path + "': the reader returned no image", sink));

@@ -78,7 +78,8 @@ TEST_F(ToolCli, MessagesSayWhatWentWrong) {
   } cases[] = {
       {"compress " + Quote(kSample) + " " + Quote(folder / "no/such/x.tvx"), 1, "No such file or directory"},
       {"convert " + Quote(kSample) + " " + Quote(folder / "dir.bmp"), 1, "it is a folder"},
-      {"convert " + Quote(folder / "bad.jpg") + " " + Quote(folder / "x.bmp"), 1, "damaged or unreadable JPEG data"},
+      {"convert " + Quote(folder / "bad.jpg") + " " + Quote(folder / "x.bmp"), 1,
+       "damaged or unreadable JPEG data (JPEG datastream contains no image)"},
       {"decompress " + Quote(kSample) + " " + Quote(folder / "x.bmp"), 1, "is a PNM file"},
       {"compress --size 20 " + Quote(kSample) + " " + Quote(folder / "x.tvx"), 2, "smallest .tvx file is 57 bytes"},
       {"compress --bpp 0.001 " + Quote(kSample) + " " + Quote(folder / "x.tvx"), 1, "--bpp 0.0076 or more"},
