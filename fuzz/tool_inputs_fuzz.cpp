@@ -1,6 +1,7 @@
-// The tool's own readers of untrusted bytes: the format sniffer, the reader
-// of PNM files of any depth, and the .tvx header summary (with its check of
-// the stated body length), all fed the same bytes through a temporary file.
+// The tool's own readers of untrusted bytes: the format sniffer, the readers
+// of PNM and TIFF files of 16-bit depth, and the .tvx header summary (with
+// its check of the stated body length), all fed the same bytes through a
+// temporary file.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -10,6 +11,7 @@
 
 #include "tools/FileFormat.h"
 #include "tools/Pnm16.h"
+#include "tools/Tiff16.h"
 #include "tools/TvxHeader.h"
 
 namespace {
@@ -33,6 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SampleImage image;
   // A small limit keeps hostile headers from slowing the run down.
   (void)ReadPnmSamples(path, image, uint64_t{1} << 20);
+  (void)ReadTiffSamples(path, image, uint64_t{1} << 20);
   TvxHeaderInfo header;
   if (ReadTvxHeader(path, header).ok()) (void)DescribeTvxHeader(header);
   return 0;

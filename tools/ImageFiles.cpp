@@ -13,6 +13,7 @@
 #include "image/Limits.h"
 #include "image/staged_file.h"
 #include "image/tiff_glue.h"
+#include "tools/Tiff16.h"
 #include "tools/Messages.h"
 #include "tools/OutputFile.h"
 #include "tools/TerminalProgress.h"
@@ -153,6 +154,12 @@ Status LoadSource(const std::string& path, SourceImage& source, const LoadSettin
       ProgressLine line("reading", progress);
       RowProgressScope scope(line);
       code = source.dib.ReadTIFF(path, RowProgress);
+      // Deeper samples than the image model holds: read at full depth.
+      if (code == DIB_ERR_FORMAT) {
+        status = ReadTiffSamples(path, source.wide, maxPixels);
+        source.isWide = status.ok();
+        code = 0;
+      }
       break;
     }
     case FileFormat::Gif:

@@ -70,7 +70,9 @@ TEST_F(ToolCli, MessagesSayWhatWentWrong) {
   ASSERT_EQ(Tavix("compress " + Quote(kSample) + " " + Quote(folder / "whole.tvx")), 0);
   WriteBytes(folder / "cut.tvx", std::string(reinterpret_cast<const char*>(ReadBytes(folder / "whole.tvx").data()), 30));
   WriteBytes(folder / "empty.tvx", "");
-  ASSERT_EQ(RunShell("convert " + Quote(kSample) + " -depth 16 " + Quote(folder / "deep.tif")), 0);
+  ASSERT_EQ(RunShell("convert " + Quote(kSample) + " -depth 16 -define tiff:tile-geometry=64x64 " +
+                     Quote(folder / "deep.tif")),
+            0);
   const struct {
     std::string args;
     int exitCode;
@@ -88,7 +90,7 @@ TEST_F(ToolCli, MessagesSayWhatWentWrong) {
       {"convert " + Quote(kSample) + " -", 2, "needs --to"},
       {"info " + Quote(folder / "cut.tvx"), 1, "is truncated: it ends inside its 56-byte header, after 30 bytes"},
       {"info " + Quote(folder / "empty.tvx"), 1, "is empty"},
-      {"info " + Quote(folder / "deep.tif"), 1, "more than 8 bits per sample"},
+      {"info " + Quote(folder / "deep.tif"), 1, "16-bit files must be grey or RGB, in strips"},
   };
   for (const auto& test : cases) {
     std::string output;
@@ -178,6 +180,11 @@ TEST_F(ToolCli, SixteenBitImagesStaySixteenBitInTiff) {
   ASSERT_TRUE(ReadPnmSamples(deep, original).ok());
   ASSERT_TRUE(ReadPnmSamples(folder / "back.pgm", back).ok());
   EXPECT_EQ(back.samples, original.samples);
+  // The tool reads its own 16-bit TIFF back at full depth.
+  ASSERT_EQ(Tavix("convert " + Quote(tiff) + " " + Quote(folder / "ours.pgm"), &output), 0) << output;
+  SampleImage ours;
+  ASSERT_TRUE(ReadPnmSamples(folder / "ours.pgm", ours).ok());
+  EXPECT_EQ(ours.samples, original.samples);
 }
 
 TEST_F(ToolCli, BatchCompressionGoesOnPastFailures) {
