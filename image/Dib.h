@@ -193,6 +193,9 @@ private:
   // A pixel buffer of exactly `bytes`, contents undefined (reused when the
   // size matches): for conversions that overwrite every byte.
   bool EnsurePixelBuffer(size_t bytes);
+  // AcceptsPixelCount for a decoding job's image; on true the job gets the
+  // same limit.
+  bool AcceptsCodecImage(TXjob* job, const TXimageParams& image);
 
   size_t m_nHeaderBytes = 0;
   size_t m_nPixelBytes = 0;

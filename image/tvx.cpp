@@ -164,6 +164,12 @@ int TakeOverDecodedImage(CDib& dib, const ModelGeometry& geometry, const HeaderG
 
 }  // namespace
 
+bool CDib::AcceptsCodecImage(TXjob* job, const TXimageParams& image) {
+  if (!AcceptsPixelCount(image.width, image.height)) return false;
+  TXsetPixelLimit(job, m_nMaxPixels);
+  return true;
+}
+
 int CDib::ProbeTvx(const std::string& name) {
   std::ifstream file;
   TXinputStream input(nullptr);
@@ -195,8 +201,7 @@ int CDib::ReadTvx(const std::string& name, TXprogress* progress) {
   if (r != TX_OK) return r;
   if (!ModelTakes(bits, planes)) return DIB_ERR_FORMAT;
 
-  if (!AcceptsPixelCount(header.image->width, header.image->height)) return DIB_ERR_TOO_LARGE;
-  TXsetPixelLimit(job.job, m_nMaxPixels);
+  if (!AcceptsCodecImage(job.job, *header.image)) return DIB_ERR_TOO_LARGE;
   // Decode into a buffer of our own: the image keeps its old pixels and
   // records until the decode has succeeded.
   ModelGeometry geometry;
@@ -312,8 +317,7 @@ int CDib::DecompressFromMemory(TXpreviewInputStream& stream, TXprogress* progres
   if (r != TX_OK) return r;
   // 16-bit samples do not fit the model's 8-bit pixel buffer.
   if (!ModelTakes(bits, planes)) return DIB_ERR_FORMAT;
-  if (!AcceptsPixelCount(header.image->width, header.image->height)) return DIB_ERR_TOO_LARGE;
-  TXsetPixelLimit(job.job, m_nMaxPixels);
+  if (!AcceptsCodecImage(job.job, *header.image)) return DIB_ERR_TOO_LARGE;
   ModelGeometry geometry;
   if (!ModelGeometryFor(*header.image, bits, planes, geometry) || !AllocPixelBuffer(geometry.bytes)) {
     return DIB_ERR_MEMORY;

@@ -54,19 +54,15 @@ std::string WithMessages(std::string text, const CRecordingMessageSink& sink) {
   return text;
 }
 
-Status FailedRead(const std::string& path, int code, FileFormat format, const CRecordingMessageSink& sink) {
+// `detail` is what the format library said, when it said something.
+Status FailedRead(const std::string& path, int code, FileFormat format, const CRecordingMessageSink& sink,
+                  const std::string& detail = {}) {
   // The refusal of a size is its own, complete message.
   if (code == DIB_ERR_TOO_LARGE && !sink.messages.empty())
     return Status::Fail("cannot read '" + path + "': " + sink.messages.front().text);
-  return Status::Fail(WithMessages("cannot read '" + path + "': " + DescribeReadResult(code, format), sink));
-}
-
-// The same, with what the format library said when it has said something.
-Status FailedRead(const std::string& path, int code, FileFormat format, const CRecordingMessageSink& sink,
-                  const std::string& detail) {
-  Status status = FailedRead(path, code, format, sink);
-  if (detail.empty() || code == DIB_ERR_TOO_LARGE) return status;
-  return Status::Fail(status.message() + " (" + detail + ")");
+  std::string text = WithMessages("cannot read '" + path + "': " + DescribeReadResult(code, format), sink);
+  if (!detail.empty()) text += " (" + detail + ")";
+  return Status::Fail(text);
 }
 
 // PNM: the image model's reader takes 8-bit files with maximum value 255;
