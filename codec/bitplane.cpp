@@ -386,6 +386,44 @@ bool PlaneDecoder::Reconstruct(std::vector<CoefficientPlane>& out, StopCheck* st
   return true;
 }
 
+namespace {
+
+// Writes every coefficient of a channel's bands into `out` (rows of
+// `width`): zero where nothing significant has been received, else
+// `toSample(bandIndex, q)` of the integer q at the mid-point of the interval
+// the received bits leave open.
+template <typename Sample, typename ToSample>
+bool ReconstructBands(const Channel& channel, int width, Sample* out, StopCheck* stop, ToSample&& toSample) {
+  for (size_t b = 0; b < channel.bands.size(); ++b) {
+    const Band& band = channel.bands[b];
+    if (stop && stop->Stopped()) return false;
+    for (int y = 0; y < band.height; ++y) {
+      Sample* row = out + static_cast<size_t>(band.y0 + y) * width + band.x0;
+      // A band nothing has reached yet is zero.
+      if (!band.active) {
+        std::fill_n(row, band.width, Sample{});
+        continue;
+      }
+      for (int x = 0; x < band.width; ++x) {
+        const uint8_t f = band.flags[band.FlagIndex(x, y)];
+        if (!(f & kSignificant)) {
+          row[x] = Sample{};
+          continue;
+        }
+        const size_t mi = static_cast<size_t>(y) * band.width + x;
+        const int low = band.lowestPlane[mi];
+        int64_t value = band.magnitude[mi];
+        if (low > 0) value += int64_t{1} << (low - 1);
+        if (f & kNegative) value = -value;
+        row[x] = toSample(b, static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX)));
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
 bool PlaneDecoder::ReconstructPlane(size_t c, CoefficientPlane& plane, StopCheck* stop) const {
   const State& s = *m_state;
   if (c >= s.shapes.size()) return true;
@@ -401,32 +439,35 @@ bool PlaneDecoder::ReconstructPlane(size_t c, CoefficientPlane& plane, StopCheck
   // The bands tile the plane, and every coefficient is written below.
   plane.data.clear();
   plane.data.resize(count);
-  for (const Band& band : s.channels[c].bands) {
-    if (stop && stop->Stopped()) return false;
-    for (int y = 0; y < band.height; ++y) {
-      int32_t* row = plane.data.data() + static_cast<size_t>(band.y0 + y) * plane.width + band.x0;
-      // A band nothing has reached yet is zero.
-      if (!band.active) {
-        std::fill_n(row, band.width, 0);
-        continue;
-      }
-      for (int x = 0; x < band.width; ++x) {
-        const uint8_t f = band.flags[band.FlagIndex(x, y)];
-        if (!(f & kSignificant)) {
-          row[x] = 0;
-          continue;
-        }
-        const size_t mi = static_cast<size_t>(y) * band.width + x;
-        const int low = band.lowestPlane[mi];
-        // Mid-point of the interval the received bits leave open.
-        int64_t value = band.magnitude[mi];
-        if (low > 0) value += int64_t{1} << (low - 1);
-        if (f & kNegative) value = -value;
-        row[x] = static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
-      }
-    }
+  return ReconstructBands(s.channels[c], plane.width, plane.data.data(), stop,
+                          [](size_t, int32_t q) { return q; });
+}
+
+bool PlaneDecoder::ReconstructDequantised(size_t c, const BandScale& scale, double offset, PlaneVector<float>& out,
+                                          StopCheck* stop) const {
+  const State& s = *m_state;
+  if (c >= s.shapes.size()) return true;
+  if (stop && stop->Stopped()) return false;
+  const int width = std::max(0, s.shapes[c].width);
+  const size_t count = static_cast<size_t>(width) * std::max(0, s.shapes[c].height);
+  if (c >= s.channels.size()) {
+    out.assign(count, 0.0f);
+    return true;
   }
-  return true;
+  const Channel& channel = s.channels[c];
+  std::vector<double> bandScale(channel.bands.size());
+  for (size_t b = 0; b < channel.bands.size(); ++b) {
+    const Band& band = channel.bands[b];
+    const bool across = band.orientation == Orientation::HL || band.orientation == Orientation::HH;
+    const bool down = band.orientation == Orientation::LH || band.orientation == Orientation::HH;
+    bandScale[b] = scale(band.level, across, down);
+  }
+  out.clear();
+  out.resize(count);
+  return ReconstructBands(channel, width, out.data(), stop, [&bandScale, offset](size_t b, int32_t q) {
+    const double v = q > 0 ? (q + offset) * bandScale[b] : (q - offset) * bandScale[b];
+    return static_cast<float>(v);
+  });
 }
 
 void PlaneDecoder::ReleasePlane(size_t c) {

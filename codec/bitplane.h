@@ -63,6 +63,10 @@ public:
   virtual int NextByte(uint8_t& byte) = 0;
 };
 
+// Dequantisation scale of a band: its level (1 finest; the LL band carries
+// the level count) and whether it is high-pass across and down.
+using BandScale = std::function<double(int level, bool horizontalHigh, bool verticalHigh)>;
+
 // What the decoder should do at a pass boundary.
 enum class PassAction { Continue, Stop };
 
@@ -89,6 +93,12 @@ public:
   bool Reconstruct(std::vector<CoefficientPlane>& out, StopCheck* stop = nullptr) const;
   // The same for plane `index` alone.
   bool ReconstructPlane(size_t index, CoefficientPlane& out, StopCheck* stop = nullptr) const;
+  // Plane `index` straight to dequantised floats (width x height, Mallat
+  // layout): each integer q becomes (q + offset) * scale(band) for q > 0,
+  // (q - offset) * scale(band) for q < 0, and 0 for 0. The same values as
+  // ReconstructPlane followed by dequantising, without the integer plane.
+  bool ReconstructDequantised(size_t index, const BandScale& scale, double offset, PlaneVector<float>& out,
+                              StopCheck* stop = nullptr) const;
   // Frees the decoding state of plane `index` once its final coefficients
   // have been taken: it then reconstructs as zeros. Only after Run.
   void ReleasePlane(size_t index);

@@ -142,11 +142,19 @@ int TXjob::ReadImage(void* pixels, long rowBytes, TXprogress* progress) {
   // decoding state at once: the state is not needed any more, and the
   // memory goes to the planes being reconstructed.
   finalRenderStarted = true;
-  const PlaneSource takeFinalPlane = [this, &stop](int i, CoefficientPlane& out) {
-    if (!decoder->ReconstructPlane(static_cast<size_t>(i), out, &stop)) return TX_ERR_ABORTED;
-    decoder->ReleasePlane(static_cast<size_t>(i));
-    return TX_OK;
-  };
+  const PlaneSource takeFinalPlane{
+      [this, &stop](int i, CoefficientPlane& out) {
+        if (!decoder->ReconstructPlane(static_cast<size_t>(i), out, &stop)) return TX_ERR_ABORTED;
+        decoder->ReleasePlane(static_cast<size_t>(i));
+        return TX_OK;
+      },
+      [this, &stop](int i, const QuantiserSettings& settings, PlaneVector<float>& out) {
+        if (!decoder->ReconstructDequantised(static_cast<size_t>(i), DequantiseScales(settings),
+                                             kReconstructionOffset, out, &stop))
+          return TX_ERR_ABORTED;
+        decoder->ReleasePlane(static_cast<size_t>(i));
+        return TX_OK;
+      }};
   const int written = CoefficientsToPixels(takeFinalPlane, header, pixels, rowBytes, &stop, threads);
   if (written != TX_OK) return written;
   imageRead = true;

@@ -153,7 +153,7 @@ int LosslessPlanes(const PlaneSource& source, const StreamHeader& h, StopCheck* 
   planes.resize(h.planes);
   for (int i = 0; i < h.planes; ++i) {
     CoefficientPlane coded;
-    if (const int r = source(i, coded); r != TX_OK) return r;
+    if (const int r = source.integers(i, coded); r != TX_OK) return r;
     planes[i].width = coded.width;
     planes[i].height = coded.height;
     planes[i].data = std::move(coded.data);
@@ -166,10 +166,17 @@ int LosslessPlanes(const PlaneSource& source, const StreamHeader& h, StopCheck* 
 
 // Plane i dequantised into floats.
 int DequantisedPlane(const PlaneSource& source, const StreamHeader& h, int i, Plane<float>& plane) {
+  const QuantiserSettings settings = PlaneQuantiser(h, i);
+  if (source.dequantised) {
+    const CoefficientPlane shape = PlaneShapes(h)[static_cast<size_t>(i)];
+    plane.width = shape.width;
+    plane.height = shape.height;
+    return source.dequantised(i, settings, plane.data);
+  }
   CoefficientPlane coded;
-  if (const int r = source(i, coded); r != TX_OK) return r;
+  if (const int r = source.integers(i, coded); r != TX_OK) return r;
   plane.ResizeForOverwrite(coded.width, coded.height);
-  Dequantise(coded, PlaneQuantiser(h, i), plane.data.data());
+  Dequantise(coded, settings, plane.data.data());
   return TX_OK;
 }
 
@@ -233,12 +240,11 @@ int CoefficientsToPixels(const PlaneSource& source, const StreamHeader& h, void*
 int CoefficientsToPixels(const std::vector<CoefficientPlane>& coded, const StreamHeader& h, void* pixels,
                          long rowBytes, StopCheck* stop, int threads) {
   if (coded.size() != static_cast<size_t>(h.planes)) return TX_ERR_STATE;
-  return CoefficientsToPixels(
-      [&coded](int i, CoefficientPlane& out) {
-        out = coded[static_cast<size_t>(i)];
-        return TX_OK;
-      },
-      h, pixels, rowBytes, stop, threads);
+  const PlaneSource copyOfPlane{[&coded](int i, CoefficientPlane& out) {
+    out = coded[static_cast<size_t>(i)];
+    return TX_OK;
+  }, nullptr};
+  return CoefficientsToPixels(copyOfPlane, h, pixels, rowBytes, stop, threads);
 }
 
 }  // namespace tavix

@@ -37,7 +37,12 @@ int CoefficientsToPixels(const std::vector<CoefficientPlane>& planes, const Stre
 // The same, taking the quantised planes one at a time from `source`, which
 // fills plane i (TX_OK) or says why not; each is dropped as soon as it has
 // been dequantised, so only one quantised plane is alive at a time.
-using PlaneSource = std::function<int(int index, CoefficientPlane& out)>;
+struct PlaneSource {
+  std::function<int(int index, CoefficientPlane& out)> integers;
+  // Optional: plane i dequantised with `settings` straight into floats
+  // (sources that can do so without an integer plane in between).
+  std::function<int(int index, const QuantiserSettings& settings, PlaneVector<float>& out)> dequantised;
+};
 int CoefficientsToPixels(const PlaneSource& source, const StreamHeader& header, void* pixels, long rowBytes,
                          StopCheck* stop = nullptr, int threads = 1);
 

@@ -18,9 +18,16 @@ bool TXjob::CanPreview(const TXpreviewInputStream& s) const {
 int TXjob::RenderPreview(TXpreviewInputStream& s) {
   if (!CanPreview(s)) return TX_ERR_STATE;
   try {
-    const PlaneSource currentPlane = [this](int i, CoefficientPlane& out) {
-      return decoder->ReconstructPlane(static_cast<size_t>(i), out, renderStop) ? TX_OK : TX_ERR_ABORTED;
-    };
+    const PlaneSource currentPlane{
+        [this](int i, CoefficientPlane& out) {
+          return decoder->ReconstructPlane(static_cast<size_t>(i), out, renderStop) ? TX_OK : TX_ERR_ABORTED;
+        },
+        [this](int i, const QuantiserSettings& settings, PlaneVector<float>& out) {
+          return decoder->ReconstructDequantised(static_cast<size_t>(i), DequantiseScales(settings),
+                                                 kReconstructionOffset, out, renderStop)
+                     ? TX_OK
+                     : TX_ERR_ABORTED;
+        }};
     const int r =
         CoefficientsToPixels(currentPlane, header, s.externalBuffer, s.externalRowBytes, renderStop, threads);
     if (r == TX_ERR_ABORTED) stopRequested = true;

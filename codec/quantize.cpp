@@ -58,20 +58,27 @@ void Quantise(const float* coefficients, int width, int height, const QuantiserS
 
 void Dequantise(const CoefficientPlane& in, const QuantiserSettings& s, float* coefficients) {
   const int width = in.width;
-  const BandWeights weights(s.wavelet, s.levels);
+  const BandScale scaleOf = DequantiseScales(s);
   ForEachBand(in.width, in.height, s.levels, [&](const Band& band) {
-    const double scale = s.step / (weights(band) * s.planeFactor);
+    const double scale = scaleOf(band.level, band.horizontalHigh, band.verticalHigh);
     for (int y = band.y0; y < band.y1; ++y) {
       const size_t row = static_cast<size_t>(y) * width;
       for (int x = band.x0; x < band.x1; ++x) {
         const int32_t q = in.data[row + x];
         double v = 0.0;
-        if (q > 0) v = (q + 0.375) * scale;
-        else if (q < 0) v = (q - 0.375) * scale;
+        if (q > 0) v = (q + kReconstructionOffset) * scale;
+        else if (q < 0) v = (q - kReconstructionOffset) * scale;
         coefficients[row + x] = static_cast<float>(v);
       }
     }
   });
+}
+
+BandScale DequantiseScales(const QuantiserSettings& s) {
+  return [s, weights = BandWeights(s.wavelet, s.levels)](int level, bool across, bool down) {
+    const Band band{0, 0, 0, 0, level, across, down};
+    return s.step / (weights(band) * s.planeFactor);
+  };
 }
 
 float QualityStep(int32_t target16_16, int bitsPerSample) {

@@ -58,7 +58,11 @@ struct QuantiserSettings {
 void Quantise(const float* coefficients, int width, int height, const QuantiserSettings& settings,
               CoefficientPlane& out);
 // Reconstructs inside the cell: (|q| + 0.375) * step / weight, with sign.
+constexpr double kReconstructionOffset = 0.375;
 void Dequantise(const CoefficientPlane& in, const QuantiserSettings& settings, float* coefficients);
+// The step / weight of each band, for decoders that dequantise as they
+// reconstruct (PlaneDecoder::ReconstructDequantised).
+BandScale DequantiseScales(const QuantiserSettings& settings);
 
 // Quantiser step for a quality value x (16.16, 1 best .. 50 worst) at a
 // sample depth of `bitsPerSample`.

@@ -8,6 +8,7 @@
 
 #include "codec/TavixLib.h"
 #include "codec/bitplane.h"
+#include "codec/quantize.h"
 
 namespace tavix {
 namespace {
@@ -328,6 +329,34 @@ TEST(EmbeddedCoder, ReconstructInsideNextByteShowsSteadyProgress) {
     decoder.Reconstruct(final);
     EXPECT_EQ(final[0].data, planes[0].data);
     EXPECT_DOUBLE_EQ(decoder.FractionDone(), 1.0);
+  }
+}
+
+// Dequantising while reconstructing gives the floats of the two-step path,
+// also for prefixes that leave coefficients half refined.
+TEST(EmbeddedCoder, DequantisedReconstructionEqualsReconstructThenDequantise) {
+  const std::vector<CoefficientPlane> planes = {WaveletLike(70, 45, 3, 21), WaveletLike(70, 45, 3, 22, 0.2)};
+  QuantiserSettings settings;
+  settings.levels = 3;
+  settings.step = 0.7f;
+  settings.planeFactor = 1.3f;
+  for (CodingLayer layer : kLayers) {
+    const auto bytes = Encode(planes, layer);
+    for (size_t limit : {bytes.size() / 5, bytes.size() / 2, bytes.size()}) {
+      PlaneDecoder decoder(Shapes(planes), layer);
+      VectorSource source(bytes, limit);
+      ASSERT_EQ(decoder.Run(source, [](size_t) { return PassAction::Continue; }), TX_OK);
+      for (size_t c = 0; c < planes.size(); ++c) {
+        CoefficientPlane integers;
+        ASSERT_TRUE(decoder.ReconstructPlane(c, integers));
+        std::vector<float> expected(integers.data.size());
+        Dequantise(integers, settings, expected.data());
+        PlaneVector<float> fused;
+        ASSERT_TRUE(decoder.ReconstructDequantised(c, DequantiseScales(settings), kReconstructionOffset, fused));
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), fused.begin(), fused.end()))
+            << "layer " << static_cast<int>(layer) << " limit " << limit << " plane " << c;
+      }
+    }
   }
 }
 
