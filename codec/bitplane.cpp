@@ -85,25 +85,38 @@ uint32_t Magnitude(int32_t value) {
 
 int PlanesFor(uint32_t allBits) { return std::bit_width(allBits); }
 
-void LoadChannel(const CoefficientPlane& plane, Channel& channel) {
-  channel.width = plane.width;
-  channel.height = plane.height;
-  channel.levels = plane.levels;
-  channel.bands = MakeBands(plane.width, plane.height, plane.levels);
-  AllocateBands(channel, false);
+// Band b's integer at plane index i comes from `sampleOf(b, i)`. Bands
+// that are all zero (the dropped finest colour detail, silent regions) get
+// no magnitudes and flags that stay unmapped zero pages: the coder never
+// scans a band that does not become active.
+template <typename SampleOf>
+void LoadChannel(int width, int height, int levels, Channel& channel, SampleOf&& sampleOf) {
+  channel.width = width;
+  channel.height = height;
+  channel.levels = levels;
+  channel.bands = MakeBands(width, height, levels);
   uint32_t channelBits = 0;
-  for (Band& band : channel.bands) {
+  for (size_t b = 0; b < channel.bands.size(); ++b) {
+    Band& band = channel.bands[b];
+    uint32_t bandBits = 0;
     for (int y = 0; y < band.height; ++y) {
-      const int32_t* row = plane.data.data() + static_cast<size_t>(band.y0 + y) * plane.width + band.x0;
+      const size_t row = static_cast<size_t>(band.y0 + y) * width + band.x0;
+      for (int x = 0; x < band.width; ++x) bandBits |= Magnitude(sampleOf(b, row + x));
+    }
+    AllocateBand(band, bandBits != 0 ? BandUse::Encoding : BandUse::EncodingSilent);
+    band.allBits = bandBits;
+    channelBits |= bandBits;
+    if (bandBits == 0) continue;
+    for (int y = 0; y < band.height; ++y) {
+      const size_t row = static_cast<size_t>(band.y0 + y) * width + band.x0;
       for (int x = 0; x < band.width; ++x) {
-        const uint32_t mag = Magnitude(row[x]);
+        const int32_t value = sampleOf(b, row + x);
+        const uint32_t mag = Magnitude(value);
         band.magnitude[static_cast<size_t>(y) * band.width + x] = mag;
-        band.allBits |= mag;
         band.segmentBits[static_cast<size_t>(y / kStripeHeight) * band.segmentColumns + x / kSegmentWidth] |= mag;
-        if (row[x] < 0) band.flags[band.FlagIndex(x, y)] = kNegative;
+        if (value < 0) band.flags[band.FlagIndex(x, y)] = kNegative;
       }
     }
-    channelBits |= band.allBits;
   }
   channel.topPlanes = PlanesFor(channelBits);
 }
@@ -156,26 +169,68 @@ int EncodeBody(std::vector<Channel>& channels, const std::vector<PassUnit>& sche
 
 }  // namespace
 
-namespace {
+struct PlaneEncoder::Loaded {
+  std::vector<Channel> channels;
+};
 
-// `consumed`, when given, is `planes` itself: each plane's samples are freed
-// once loaded.
-int EncodeLoadedPlanes(const std::vector<CoefficientPlane>& planes, std::vector<CoefficientPlane>* consumed,
-                       const EncodeSettings& settings, std::vector<uint8_t>& out) {
+PlaneEncoder::PlaneEncoder() : m_loaded(new Loaded) {}
+PlaneEncoder::~PlaneEncoder() { delete m_loaded; }
+
+void PlaneEncoder::Clear() { m_loaded->channels.clear(); }
+
+int PlaneEncoder::Add(const CoefficientPlane& plane) {
+  if (m_loaded->channels.size() >= static_cast<size_t>(kMaxBodyPlanes)) return TX_ERR_ARGUMENT;
+  if (!ValidShape(plane) || plane.data.size() != static_cast<size_t>(plane.width) * plane.height)
+    return TX_ERR_ARGUMENT;
+  try {
+    Channel& channel = m_loaded->channels.emplace_back();
+    const int32_t* samples = plane.data.data();
+    LoadChannel(plane.width, plane.height, plane.levels, channel, [samples](size_t, size_t i) { return samples[i]; });
+  } catch (const std::bad_alloc&) {
+    m_loaded->channels.clear();
+    return TX_ERR_MEMORY;
+  }
+  return TX_OK;
+}
+
+int PlaneEncoder::Add(const QuantisingPlane& plane) {
+  CoefficientPlane shape;
+  shape.width = plane.width;
+  shape.height = plane.height;
+  shape.levels = plane.levels;
+  if (m_loaded->channels.size() >= static_cast<size_t>(kMaxBodyPlanes)) return TX_ERR_ARGUMENT;
+  if (!ValidShape(shape) || plane.samples == nullptr || !plane.scale) return TX_ERR_ARGUMENT;
+  try {
+    Channel& channel = m_loaded->channels.emplace_back();
+    const std::vector<Band> bands = MakeBands(plane.width, plane.height, plane.levels);
+    std::vector<double> scale(bands.size());
+    for (size_t b = 0; b < bands.size(); ++b) {
+      const Orientation o = bands[b].orientation;
+      scale[b] = plane.scale(bands[b].level, o == Orientation::HL || o == Orientation::HH,
+                             o == Orientation::LH || o == Orientation::HH);
+    }
+    const double limit = plane.limit;
+    const float* samples = plane.samples;
+    LoadChannel(plane.width, plane.height, plane.levels, channel, [&](size_t b, size_t i) {
+      if (scale[b] == 0.0) return int32_t{0};
+      // Truncation toward zero: the quantiser's dead zone.
+      return static_cast<int32_t>(std::clamp(samples[i] * scale[b], -limit, limit));
+    });
+  } catch (const std::bad_alloc&) {
+    m_loaded->channels.clear();
+    return TX_ERR_MEMORY;
+  }
+  return TX_OK;
+}
+
+int PlaneEncoder::Finish(const EncodeSettings& settings, std::vector<uint8_t>& out) {
   out.clear();
-  if (planes.empty() || planes.size() > static_cast<size_t>(kMaxBodyPlanes)) return TX_ERR_ARGUMENT;
+  std::vector<Channel>& channels = m_loaded->channels;
+  if (channels.empty()) return TX_ERR_ARGUMENT;
   if (settings.layer != CodingLayer::Standard && settings.layer != CodingLayer::Fast &&
       settings.layer != CodingLayer::FastResolution)
     return TX_ERR_ARGUMENT;
-  for (const CoefficientPlane& plane : planes)
-    if (!ValidShape(plane) || plane.data.size() != static_cast<size_t>(plane.width) * plane.height)
-      return TX_ERR_ARGUMENT;
   try {
-    std::vector<Channel> channels(planes.size());
-    for (size_t c = 0; c < planes.size(); ++c) {
-      LoadChannel(planes[c], channels[c]);
-      if (consumed) (*consumed)[c].data = {};
-    }
     // The preamble's size depends on the caps it carries, the caps on the
     // room left after the preamble: size it without caps first.
     const size_t budget = settings.byteBudget;
@@ -212,6 +267,22 @@ int EncodeLoadedPlanes(const std::vector<CoefficientPlane>& planes, std::vector<
     out.clear();
     return TX_ERR_MEMORY;
   }
+}
+
+namespace {
+
+// `consumed`, when given, is `planes` itself: each plane's samples are freed
+// once loaded.
+int EncodeLoadedPlanes(const std::vector<CoefficientPlane>& planes, std::vector<CoefficientPlane>* consumed,
+                       const EncodeSettings& settings, std::vector<uint8_t>& out) {
+  out.clear();
+  if (planes.empty() || planes.size() > static_cast<size_t>(kMaxBodyPlanes)) return TX_ERR_ARGUMENT;
+  PlaneEncoder encoder;
+  for (size_t c = 0; c < planes.size(); ++c) {
+    if (const int r = encoder.Add(planes[c]); r != TX_OK) return r;
+    if (consumed) (*consumed)[c].data = {};
+  }
+  return encoder.Finish(settings, out);
 }
 
 }  // namespace

@@ -49,6 +49,46 @@ struct EncodeSettings {
 
 // Encodes `planes` into `out` (which it replaces). Returns 0 or a negative
 // TX_ERR_* code.
+// Quantiser or dequantiser scale of a band: its level (1 finest; the LL band carries
+// the level count) and whether it is high-pass across and down.
+using BandScale = std::function<double(int level, bool horizontalHigh, bool verticalHigh)>;
+
+// A float plane (Mallat layout) and the dead-zone quantiser that turns it
+// into the coder's integers: q = trunc(c * scale(band)) clamped to
+// +-limit; a band whose scale is 0 is all zero.
+struct QuantisingPlane {
+  int width = 0;
+  int height = 0;
+  int levels = 0;
+  const float* samples = nullptr;
+  BandScale scale;
+  int32_t limit = 0;
+};
+
+// The coder taking its planes one at a time: each plane's samples may be
+// dropped as soon as Add returns, so an encoder never holds the whole image
+// as integers and as coding state at once. Finish codes them as
+// EncodePlanes does.
+class PlaneEncoder {
+public:
+  PlaneEncoder();
+  ~PlaneEncoder();
+  PlaneEncoder(const PlaneEncoder&) = delete;
+  PlaneEncoder& operator=(const PlaneEncoder&) = delete;
+
+  // TX_OK, TX_ERR_ARGUMENT for a bad shape or too many planes, or
+  // TX_ERR_MEMORY.
+  int Add(const CoefficientPlane& plane);
+  int Add(const QuantisingPlane& plane);
+  // Forgets the planes added so far.
+  void Clear();
+  int Finish(const EncodeSettings& settings, std::vector<uint8_t>& out);
+
+private:
+  struct Loaded;
+  Loaded* m_loaded;
+};
+
 int EncodePlanes(const std::vector<CoefficientPlane>& planes, const EncodeSettings& settings,
                  std::vector<uint8_t>& out);
 // The same, freeing each plane's samples as soon as the coder has taken
@@ -62,10 +102,6 @@ public:
   virtual ~ByteSource() = default;
   virtual int NextByte(uint8_t& byte) = 0;
 };
-
-// Dequantisation scale of a band: its level (1 finest; the LL band carries
-// the level count) and whether it is high-pass across and down.
-using BandScale = std::function<double(int level, bool horizontalHigh, bool verticalHigh)>;
 
 // What the decoder should do at a pass boundary.
 enum class PassAction { Continue, Stop };

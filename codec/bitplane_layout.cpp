@@ -57,22 +57,40 @@ std::vector<Band> MakeBands(int width, int height, int levels) {
   return bands;
 }
 
-void AllocateBands(Channel& channel, bool decoding) {
-  for (Band& band : channel.bands) {
-    const size_t count = static_cast<size_t>(band.width) * static_cast<size_t>(band.height);
-    // The encoder fills its arrays at once, from planes it has just freed;
-    // the decoder's fill slowly and sparsely.
-    const ZeroedSource source = decoding ? ZeroedSource::Pages : ZeroedSource::Heap;
-    band.magnitude.Reset(count, source);
-    band.flags.Reset(static_cast<size_t>(band.width + 2) * static_cast<size_t>(band.height + 2), source);
-    if (decoding) band.lowestPlane.Reset(count);
-    band.segmentColumns = (band.width + kSegmentWidth - 1) / kSegmentWidth;
-    const size_t segments =
-        static_cast<size_t>(band.segmentColumns) * static_cast<size_t>((band.height + kStripeHeight - 1) / kStripeHeight);
-    band.segmentBusy.Reset(segments);
-    if (!decoding) band.segmentBits.Reset(segments);
-    band.active = false;
+void AllocateBand(Band& band, BandUse use) {
+  const size_t count = static_cast<size_t>(band.width) * static_cast<size_t>(band.height);
+  const size_t flagCount = static_cast<size_t>(band.width + 2) * static_cast<size_t>(band.height + 2);
+  const size_t segments = static_cast<size_t>((band.width + kSegmentWidth - 1) / kSegmentWidth) *
+                          static_cast<size_t>((band.height + kStripeHeight - 1) / kStripeHeight);
+  band.segmentColumns = (band.width + kSegmentWidth - 1) / kSegmentWidth;
+  band.active = false;
+  switch (use) {
+    case BandUse::Decoding:
+      // Filled slowly and sparsely: pages become memory only where written.
+      band.magnitude.Reset(count);
+      band.flags.Reset(flagCount);
+      band.lowestPlane.Reset(count);
+      band.segmentBusy.Reset(segments);
+      break;
+    case BandUse::Encoding:
+      // Filled at once, from planes just freed.
+      band.magnitude.Reset(count, ZeroedSource::Heap);
+      band.flags.Reset(flagCount, ZeroedSource::Heap);
+      band.segmentBusy.Reset(segments);
+      band.segmentBits.Reset(segments);
+      break;
+    case BandUse::EncodingSilent:
+      // Never scanned; its flags are only read as a parent's, as zeros.
+      band.magnitude.Reset(0);
+      band.flags.Reset(flagCount);
+      band.segmentBusy.Reset(0);
+      band.segmentBits.Reset(0);
+      break;
   }
+}
+
+void AllocateBands(Channel& channel, bool decoding) {
+  for (Band& band : channel.bands) AllocateBand(band, decoding ? BandUse::Decoding : BandUse::Encoding);
 }
 
 namespace {
@@ -163,8 +181,10 @@ int EstimateResolutionFloor(const std::vector<Channel>& channels, size_t bodyBud
   double planeBits[kMaxCodedBitPlanes] = {};
   for (const Channel& channel : channels) {
     double count[kMaxCodedBitPlanes + 1] = {};  // by the number of bits of the magnitude
-    for (const Band& band : channel.bands)
+    for (const Band& band : channel.bands) {
+      if (band.magnitude.size() == 0) count[0] += static_cast<double>(band.width) * band.height;  // silent
       for (uint32_t m : band.magnitude) count[std::bit_width(m)] += 1;
+    }
     double above = 0, below = 0;
     for (int b = 0; b <= kMaxCodedBitPlanes; ++b) below += count[b];
     for (int p = kMaxCodedBitPlanes - 1; p >= 0; --p) {

@@ -93,6 +93,10 @@ struct PassUnit {
 
 // Builds the bands of a plane (with empty coefficient storage).
 std::vector<Band> MakeBands(int width, int height, int levels);
+// Allocates the coding state of a band. A silent band (encoder: all zero)
+// gets only zero flags, which cost no memory until written.
+enum class BandUse { Decoding, Encoding, EncodingSilent };
+void AllocateBand(Band& band, BandUse use);
 // Allocates the coding state of every band (and the decoder's extra array).
 void AllocateBands(Channel& channel, bool decoding);
 // The fixed order of coding passes for a layer. In the resolution layer,

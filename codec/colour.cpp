@@ -83,28 +83,37 @@ bool FormatForColorType(int colorType, int width, int height, long rowBytes, Pix
   return true;
 }
 
-void PixelsToPlanes(const void* pixels, const PixelFormat& f, std::vector<Plane<float>>& planes, int threads) {
-  ResizePlanes(planes, f);
+void PixelsToPlane(const void* pixels, const PixelFormat& f, int index, Plane<float>& plane, int threads) {
+  plane.ResizeForOverwrite(f.width, f.height);
   const int stride = f.planes * f.bytesPerSample;
   const float shift = static_cast<float>(f.LevelShift());
-  ForRowBlocks(f.height, threads, [&](int y0, int y1) {
-    for (int y = y0; y < y1; ++y) {
-      const uint8_t* p = RowOf(pixels, f, y);
-      const size_t base = static_cast<size_t>(y) * f.width;
-      for (int x = 0; x < f.width; ++x, p += stride) {
-        if (f.planes == 1) {
-          planes[0].data[base + x] = static_cast<float>(ReadSample(p, f)) - shift;
-          continue;
-        }
-        const float r = static_cast<float>(ReadSample(p, f));
-        const float g = static_cast<float>(ReadSample(p + f.bytesPerSample, f));
-        const float b = static_cast<float>(ReadSample(p + 2 * f.bytesPerSample, f));
-        planes[0].data[base + x] = 0.299f * r + 0.587f * g + 0.114f * b - shift;
-        planes[1].data[base + x] = -0.168736f * r - 0.331264f * g + 0.5f * b;
-        planes[2].data[base + x] = 0.5f * r - 0.418688f * g - 0.081312f * b;
+  // One loop per plane keeps the inner loops free of branches.
+  const auto convertRows = [&](auto sampleOf) {
+    ForRowBlocks(f.height, threads, [&](int y0, int y1) {
+      for (int y = y0; y < y1; ++y) {
+        const uint8_t* p = RowOf(pixels, f, y);
+        float* out = plane.data.data() + static_cast<size_t>(y) * f.width;
+        for (int x = 0; x < f.width; ++x, p += stride) out[x] = sampleOf(p);
       }
-    }
-  });
+    });
+  };
+  const auto red = [&f](const uint8_t* p) { return static_cast<float>(ReadSample(p, f)); };
+  const auto green = [&f](const uint8_t* p) { return static_cast<float>(ReadSample(p + f.bytesPerSample, f)); };
+  const auto blue = [&f](const uint8_t* p) { return static_cast<float>(ReadSample(p + 2 * f.bytesPerSample, f)); };
+  if (f.planes == 1) {
+    convertRows([&](const uint8_t* p) { return red(p) - shift; });
+  } else if (index == 0) {
+    convertRows([&](const uint8_t* p) { return 0.299f * red(p) + 0.587f * green(p) + 0.114f * blue(p) - shift; });
+  } else if (index == 1) {
+    convertRows([&](const uint8_t* p) { return -0.168736f * red(p) - 0.331264f * green(p) + 0.5f * blue(p); });
+  } else {
+    convertRows([&](const uint8_t* p) { return 0.5f * red(p) - 0.418688f * green(p) - 0.081312f * blue(p); });
+  }
+}
+
+void PixelsToPlanes(const void* pixels, const PixelFormat& f, std::vector<Plane<float>>& planes, int threads) {
+  planes.resize(f.planes);
+  for (int i = 0; i < f.planes; ++i) PixelsToPlane(pixels, f, i, planes[i], threads);
 }
 
 void PlanesToPixels(const std::vector<Plane<float>>& planes, const PixelFormat& f, void* pixels, int threads) {

@@ -49,6 +49,9 @@ struct Plane {
 };
 
 // Irreversible path (luminance, blue and red colour differences).
+// Plane `index` alone (0 luminance or grey, 1 blue and 2 red difference):
+// encoders that take one plane at a time need only one in memory.
+void PixelsToPlane(const void* pixels, const PixelFormat& format, int index, Plane<float>& plane, int threads = 1);
 void PixelsToPlanes(const void* pixels, const PixelFormat& format, std::vector<Plane<float>>& planes,
                     int threads = 1);
 void PlanesToPixels(const std::vector<Plane<float>>& planes, const PixelFormat& format, void* pixels,

@@ -190,19 +190,29 @@ int TXjob::WriteImage(const void* pixels, long rowBytes, TXprogress* progress) {
     settings.byteBudget = static_cast<size_t>(c.target) - kHeaderBytes;
   }
   ProgressReporter reporter(progress);
-  std::vector<CoefficientPlane> planes;
-  int r = PixelsToCoefficients(pixels, rowBytes, header, planes,
+  // Each plane goes into the coder as soon as it is transformed (and is
+  // quantised on the way in), so the image is never held as floats,
+  // integers and coding state at once.
+  PlaneEncoder encoder;
+  const CoefficientSink toEncoder{
+      [&encoder](CoefficientPlane&& plane) { return encoder.Add(plane); },
+      [&encoder](const Plane<float>& plane, const QuantiserSettings& s) {
+        return encoder.Add(QuantisingPlane{plane.width, plane.height, s.levels, plane.data.data(),
+                                           QuantiseScales(s), kMaxQuantisedMagnitude});
+      },
+      [&encoder] { encoder.Clear(); }};
+  int r = PixelsToCoefficients(pixels, rowBytes, header, toEncoder,
                                [&](double f) { return reporter.Fraction(0.3 * f); }, threads);
   if (r != TX_OK) return r;
   settings.progress = [&](double f) { return reporter.Fraction(0.3 + 0.7 * f); };
   std::vector<uint8_t> body;
   try {
-    r = EncodePlanes(std::move(planes), settings, body);
+    r = encoder.Finish(settings, body);
   } catch (const std::bad_alloc&) {
     return TX_ERR_MEMORY;
   }
   if (r != TX_OK) return r;
-  planes.clear();
+  encoder.Clear();
   // The coder keeps to the budget; cutting here only guards that promise,
   // and a cut body is still a valid (coarser) stream.
   if (body.size() > settings.byteBudget) body.resize(settings.byteBudget);

@@ -21,74 +21,96 @@ PlaneView<Sample> ViewOf(Plane<Sample>& plane) {
   return PlaneView<Sample>{plane.data.data(), plane.width, plane.height, plane.width};
 }
 
-float ChooseStep(const StreamHeader& h, const std::vector<Plane<float>>& planes) {
-  const int bits = BitsPerSample(h.image.colorType);
-  if (h.compression.mode == TXmodeQuality) return QualityStep(h.compression.target, bits);
-  const Wavelet wavelet = static_cast<Wavelet>(h.transformWavelet);
-  double largest = 0.0;
-  for (size_t i = 0; i < planes.size(); ++i) {
-    const QuantiserSettings s = PlaneQuantiser(h, static_cast<int>(i));
-    largest = std::max(largest, LargestWeighted(planes[i].data.data(), planes[i].width, planes[i].height, wavelet,
-                                                h.levels) * s.planeFactor);
+// Hands over transformed float planes one at a time with the step they are
+// quantised with. Quality mode knows its step; file-size mode takes a fine
+// step unless some plane's largest weighted coefficient would then exceed
+// the coder's range. Only known once that plane is transformed, so a plane
+// that needs a coarser step restarts the sink (this needs coefficients far
+// beyond any real image's).
+class FloatPlaneFeed {
+public:
+  FloatPlaneFeed(StreamHeader& h, const CoefficientSink& sink) : m_h(h), m_sink(sink) {
+    const int bits = BitsPerSample(h.image.colorType);
+    m_sizeMode = h.compression.mode != TXmodeQuality;
+    m_h.step = m_sizeMode ? FineStep(bits, 0.0) : QualityStep(h.compression.target, bits);
   }
-  return FineStep(bits, largest);
-}
+  // TX_OK, an error of the sink, or kRestart when the planes so far must
+  // be made again.
+  static constexpr int kRestart = 1;
+  int Take(int index, const Plane<float>& plane) {
+    if (m_sizeMode) {
+      const QuantiserSettings s = PlaneQuantiser(m_h, index);
+      m_largest = std::max(m_largest, LargestWeighted(plane.data.data(), plane.width, plane.height, s.wavelet,
+                                                      s.levels) * s.planeFactor);
+      const float needed = FineStep(BitsPerSample(m_h.image.colorType), m_largest);
+      if (needed > m_h.step) {
+        m_h.step = needed;
+        if (index > 0) {
+          if (m_sink.restart) m_sink.restart();
+          return kRestart;
+        }
+      }
+    }
+    return m_sink.floats(plane, PlaneQuantiser(m_h, index));
+  }
 
-// Each float plane is freed as soon as it is quantised.
-void QuantisePlanes(std::vector<Plane<float>>& planes, const StreamHeader& h, std::vector<CoefficientPlane>& out) {
-  out.resize(planes.size());
-  for (size_t i = 0; i < planes.size(); ++i) {
-    Quantise(planes[i].data.data(), planes[i].width, planes[i].height, PlaneQuantiser(h, static_cast<int>(i)),
-             out[i]);
-    planes[i].data = {};
-  }
-}
+private:
+  StreamHeader& m_h;
+  const CoefficientSink& m_sink;
+  bool m_sizeMode = false;
+  double m_largest = 0.0;
+};
 
-int EncodeFloatPath(const void* pixels, const PixelFormat& format, StreamHeader& h,
-                    std::vector<CoefficientPlane>& out, const std::function<bool(double)>& progress, int threads) {
-  std::vector<Plane<float>> planes;
-  PixelsToPlanes(pixels, format, planes, threads);
+int EncodeFloatPath(const void* pixels, const PixelFormat& format, StreamHeader& h, const CoefficientSink& sink,
+                    const std::function<bool(double)>& progress, int threads) {
   const Wavelet wavelet = static_cast<Wavelet>(h.transformWavelet);
-  for (size_t i = 0; i < planes.size(); ++i) {
-    ForwardTransform(ViewOf(planes[i]), h.levels, wavelet, threads);
-    if (progress && !progress(double(i + 1) / planes.size())) return TX_ERR_ABORTED;
+  FloatPlaneFeed feed(h, sink);
+  for (int i = 0; i < h.planes; ++i) {
+    Plane<float> plane;
+    PixelsToPlane(pixels, format, i, plane, threads);
+    ForwardTransform(ViewOf(plane), h.levels, wavelet, threads);
+    if (progress && !progress(double(i + 1) / h.planes)) return TX_ERR_ABORTED;
+    const int r = feed.Take(i, plane);
+    if (r == FloatPlaneFeed::kRestart) i = -1;
+    else if (r != TX_OK) return r;
   }
-  h.step = ChooseStep(h, planes);
-  QuantisePlanes(planes, h, out);
   return TX_OK;
 }
 
-int EncodeIntegerPath(const void* pixels, const PixelFormat& format, StreamHeader& h,
-                      std::vector<CoefficientPlane>& out, const std::function<bool(double)>& progress, int threads) {
+int EncodeIntegerPath(const void* pixels, const PixelFormat& format, StreamHeader& h, const CoefficientSink& sink,
+                      const std::function<bool(double)>& progress, int threads) {
   std::vector<Plane<int32_t>> planes;
   PixelsToPlanes(pixels, format, planes, threads);
   const Wavelet wavelet = static_cast<Wavelet>(h.transformWavelet);
+  const bool lossless = h.compression.mode == TXmodeLossless;
+  if (lossless) h.step = 1.0f;
+  // Lossy use of a reversible wavelet quantises its integer coefficients as
+  // floats; file-size mode may need them all again after a restart.
+  std::vector<Plane<float>> transformed(lossless ? 0 : planes.size());
   for (size_t i = 0; i < planes.size(); ++i) {
     ForwardTransform(ViewOf(planes[i]), h.levels, wavelet, threads);
     if (progress && !progress(double(i + 1) / planes.size())) return TX_ERR_ABORTED;
-  }
-  if (h.compression.mode == TXmodeLossless) {
-    h.step = 1.0f;
-    out.resize(planes.size());
-    for (size_t i = 0; i < planes.size(); ++i) {
-      out[i].width = planes[i].width;
-      out[i].height = planes[i].height;
-      out[i].levels = h.levels;
-      out[i].data = std::move(planes[i].data);
+    if (lossless) {
+      CoefficientPlane out;
+      out.width = planes[i].width;
+      out.height = planes[i].height;
+      out.levels = h.levels;
+      out.data = std::move(planes[i].data);
+      if (const int r = sink.integers(std::move(out)); r != TX_OK) return r;
+      continue;
     }
-    return TX_OK;
+    transformed[i].width = planes[i].width;
+    transformed[i].height = planes[i].height;
+    transformed[i].data.assign(planes[i].data.begin(), planes[i].data.end());
+    planes[i].data = {};
   }
-  // Lossy use of a reversible wavelet: quantise its integer coefficients.
-  std::vector<Plane<float>> floats(planes.size());
-  for (size_t i = 0; i < planes.size(); ++i) {
-    floats[i].width = planes[i].width;
-    floats[i].height = planes[i].height;
-    floats[i].data.assign(planes[i].data.begin(), planes[i].data.end());
-    planes[i].data.clear();
-    planes[i].data.shrink_to_fit();
+  if (lossless) return TX_OK;
+  FloatPlaneFeed feed(h, sink);
+  for (int i = 0; i < h.planes; ++i) {
+    const int r = feed.Take(i, transformed[i]);
+    if (r == FloatPlaneFeed::kRestart) i = -1;
+    else if (r != TX_OK) return r;
   }
-  h.step = ChooseStep(h, floats);
-  QuantisePlanes(floats, h, out);
   return TX_OK;
 }
 
@@ -130,17 +152,33 @@ std::vector<CoefficientPlane> PlaneShapes(const StreamHeader& h) {
   return shapes;
 }
 
-int PixelsToCoefficients(const void* pixels, long rowBytes, StreamHeader& h, std::vector<CoefficientPlane>& planes,
+int PixelsToCoefficients(const void* pixels, long rowBytes, StreamHeader& h, const CoefficientSink& sink,
                          const std::function<bool(double)>& progress, int threads) {
   PixelFormat format;
   if (!FormatForColorType(h.image.colorType, h.image.width, h.image.height, rowBytes, format))
     return TX_ERR_ARGUMENT;
   try {
-    if (h.flags & kFlagIntegerPath) return EncodeIntegerPath(pixels, format, h, planes, progress, threads);
-    return EncodeFloatPath(pixels, format, h, planes, progress, threads);
+    if (h.flags & kFlagIntegerPath) return EncodeIntegerPath(pixels, format, h, sink, progress, threads);
+    return EncodeFloatPath(pixels, format, h, sink, progress, threads);
   } catch (const std::bad_alloc&) {
     return TX_ERR_MEMORY;
   }
+}
+
+int PixelsToCoefficients(const void* pixels, long rowBytes, StreamHeader& h, std::vector<CoefficientPlane>& planes,
+                         const std::function<bool(double)>& progress, int threads) {
+  planes.clear();
+  const CoefficientSink collect{
+      [&planes](CoefficientPlane&& plane) {
+        planes.push_back(std::move(plane));
+        return TX_OK;
+      },
+      [&planes](const Plane<float>& plane, const QuantiserSettings& settings) {
+        Quantise(plane.data.data(), plane.width, plane.height, settings, planes.emplace_back());
+        return TX_OK;
+      },
+      [&planes] { planes.clear(); }};
+  return PixelsToCoefficients(pixels, rowBytes, h, collect, progress, threads);
 }
 
 namespace {

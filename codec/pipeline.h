@@ -23,6 +23,20 @@ QuantiserSettings PlaneQuantiser(const StreamHeader& header, int index);
 
 // `threads` share the transforms and the colour conversion in both
 // directions; results are the same for any count.
+// Receives the encoder half's planes one at a time, as soon as each is
+// ready, so that only one plane's samples need be alive.
+struct CoefficientSink {
+  // A final plane of integers (lossless coding).
+  std::function<int(CoefficientPlane&& plane)> integers;
+  // A transformed plane and the quantiser that turns it into integers.
+  std::function<int(const Plane<float>& plane, const QuantiserSettings& settings)> floats;
+  // A later plane needed a coarser step: the planes given so far are void
+  // and come again.
+  std::function<void()> restart;
+};
+int PixelsToCoefficients(const void* pixels, long rowBytes, StreamHeader& header, const CoefficientSink& sink,
+                         const std::function<bool(double)>& progress, int threads = 1);
+
 // Encoder half. Sets header.step. `progress` gets fractions 0..1 of this
 // stage; returning false stops with TX_ERR_ABORTED.
 int PixelsToCoefficients(const void* pixels, long rowBytes, StreamHeader& header,

@@ -41,10 +41,10 @@ void Quantise(const float* coefficients, int width, int height, const QuantiserS
   out.height = height;
   out.levels = s.levels;
   out.data.assign(static_cast<size_t>(width) * height, 0);
-  const BandWeights weights(s.wavelet, s.levels);
+  const BandScale scaleOf = QuantiseScales(s);
   ForEachBand(width, height, s.levels, [&](const Band& band) {
-    if (s.dropFinestDetail && band.level == 1 && !band.IsLowPass()) return;
-    const double scale = weights(band) * s.planeFactor / s.step;
+    const double scale = scaleOf(band.level, band.horizontalHigh, band.verticalHigh);
+    if (scale == 0.0) return;
     for (int y = band.y0; y < band.y1; ++y) {
       const size_t row = static_cast<size_t>(y) * width;
       for (int x = band.x0; x < band.x1; ++x) {
@@ -54,6 +54,14 @@ void Quantise(const float* coefficients, int width, int height, const QuantiserS
       }
     }
   });
+}
+
+BandScale QuantiseScales(const QuantiserSettings& s) {
+  return [s, weights = BandWeights(s.wavelet, s.levels)](int level, bool across, bool down) {
+    if (s.dropFinestDetail && level == 1 && (across || down)) return 0.0;
+    const Band band{0, 0, 0, 0, level, across, down};
+    return weights(band) * s.planeFactor / s.step;
+  };
 }
 
 void Dequantise(const CoefficientPlane& in, const QuantiserSettings& s, float* coefficients) {

@@ -63,6 +63,9 @@ void Dequantise(const CoefficientPlane& in, const QuantiserSettings& settings, f
 // The step / weight of each band, for decoders that dequantise as they
 // reconstruct (PlaneDecoder::ReconstructDequantised).
 BandScale DequantiseScales(const QuantiserSettings& settings);
+// The weight / step of each band (0 for a dropped band), for coders that
+// quantise as they take a plane in (QuantisingPlane).
+BandScale QuantiseScales(const QuantiserSettings& settings);
 
 // Quantiser step for a quality value x (16.16, 1 best .. 50 worst) at a
 // sample depth of `bitsPerSample`.

@@ -360,6 +360,33 @@ TEST(EmbeddedCoder, DequantisedReconstructionEqualsReconstructThenDequantise) {
   }
 }
 
+// Quantising while loading gives the bytes of quantising first, with and
+// without the dropped finest colour detail (whose bands the coder then
+// never stores), at full length and under a budget.
+TEST(EmbeddedCoder, QuantisingPlaneCodesLikeQuantiseThenEncode) {
+  const CoefficientPlane shape = WaveletLike(90, 61, 3, 23);
+  std::vector<float> samples(shape.data.size());
+  for (size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<float>(shape.data[i]) * 0.37f + 0.11f;
+  for (bool drop : {false, true})
+    for (size_t budget : {size_t{700}, SIZE_MAX}) {
+      QuantiserSettings settings;
+      settings.levels = shape.levels;
+      settings.step = 0.8f;
+      settings.dropFinestDetail = drop;
+      CoefficientPlane quantised;
+      Quantise(samples.data(), shape.width, shape.height, settings, quantised);
+      PlaneEncoder encoder;
+      ASSERT_EQ(encoder.Add(QuantisingPlane{shape.width, shape.height, shape.levels, samples.data(),
+                                            QuantiseScales(settings), kMaxQuantisedMagnitude}),
+                TX_OK);
+      EncodeSettings encode;
+      encode.byteBudget = budget;
+      std::vector<uint8_t> fused;
+      ASSERT_EQ(encoder.Finish(encode, fused), TX_OK);
+      EXPECT_EQ(fused, Encode({quantised}, CodingLayer::Standard, budget)) << "drop " << drop << " budget " << budget;
+    }
+}
+
 class FailingSource : public ByteSource {
 public:
   explicit FailingSource(const std::vector<uint8_t>& bytes) : m_bytes(bytes) {}
