@@ -116,7 +116,47 @@ void PixelsToPlanes(const void* pixels, const PixelFormat& f, std::vector<Plane<
   for (int i = 0; i < f.planes; ++i) PixelsToPlane(pixels, f, i, planes[i], threads);
 }
 
+namespace {
+
+// Round to nearest (ties to even, as lrintf), clamped to 0..255, NaN to 0.
+// Adding and removing 1.5 * 2^23 leaves the rounded value in the float's
+// integer bits; unlike lrintf this vectorises.
+inline uint8_t ToByte(float v) {
+  v = v > 0.0f ? v : 0.0f;  // also NaN
+  v = v < 255.0f ? v : 255.0f;
+  return static_cast<uint8_t>(static_cast<int>((v + 12582912.0f) - 12582912.0f));
+}
+
+// The common case of 8-bit samples, in branch-free loops.
+void PlanesToBytes(const std::vector<Plane<float>>& planes, const PixelFormat& f, void* pixels, int threads) {
+  const float shift = static_cast<float>(f.LevelShift());
+  ForRowBlocks(f.height, threads, [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+      uint8_t* p = RowOf(pixels, f, y);
+      const size_t base = static_cast<size_t>(y) * f.width;
+      const float* lumRow = planes[0].data.data() + base;
+      if (f.planes == 1) {
+        for (int x = 0; x < f.width; ++x) p[x] = ToByte(lumRow[x] + shift);
+        continue;
+      }
+      const float* cbRow = planes[1].data.data() + base;
+      const float* crRow = planes[2].data.data() + base;
+      for (int x = 0; x < f.width; ++x) {
+        const float lum = lumRow[x] + shift;
+        const float cb = cbRow[x];
+        const float cr = crRow[x];
+        p[3 * x] = ToByte(lum + 1.402f * cr);
+        p[3 * x + 1] = ToByte(lum - 0.344136f * cb - 0.714136f * cr);
+        p[3 * x + 2] = ToByte(lum + 1.772f * cb);
+      }
+    }
+  });
+}
+
+}  // namespace
+
 void PlanesToPixels(const std::vector<Plane<float>>& planes, const PixelFormat& f, void* pixels, int threads) {
+  if (f.bytesPerSample == 1) return PlanesToBytes(planes, f, pixels, threads);
   const int stride = f.planes * f.bytesPerSample;
   const float shift = static_cast<float>(f.LevelShift());
   ForRowBlocks(f.height, threads, [&](int y0, int y1) {

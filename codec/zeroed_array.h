@@ -52,6 +52,11 @@ public:
     if (bytes >= kMapAtBytes && source == ZeroedSource::Pages) {
       void* block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
       if (block == MAP_FAILED) throw std::bad_alloc();
+#if defined(MADV_HUGEPAGE)
+      // Dense enough at ordinary rates that whole huge pages cost little
+      // extra memory and spare hundreds of faults per megabyte.
+      if (bytes >= kHugeAtBytes) madvise(block, bytes, MADV_HUGEPAGE);
+#endif
       m_data = static_cast<T*>(block);
       m_mapped = true;
     } else {
@@ -73,6 +78,7 @@ public:
 
 private:
   static constexpr size_t kMapAtBytes = size_t{256} << 10;
+  static constexpr size_t kHugeAtBytes = size_t{8} << 20;
 
   void Release() {
     if (m_mapped)
