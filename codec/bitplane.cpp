@@ -8,6 +8,7 @@
 #include "codec/arith.h"
 #include "codec/bitplane_layout.h"
 #include "codec/bitplane_passes.h"
+#include "codec/parallel.h"
 
 namespace tavix {
 
@@ -462,40 +463,47 @@ namespace {
 // Writes every coefficient of a channel's bands into `out` (rows of
 // `width`): zero where nothing significant has been received, else
 // `toSample(bandIndex, q)` of the integer q at the mid-point of the interval
-// the received bits leave open.
+// the received bits leave open. Blocks of rows go to `threads` threads;
+// `stop` is asked between bands, on the calling thread only.
 template <typename Sample, typename ToSample>
-bool ReconstructBands(const Channel& channel, int width, Sample* out, StopCheck* stop, ToSample&& toSample) {
+bool ReconstructBands(const Channel& channel, int width, Sample* out, StopCheck* stop, int threads,
+                      ToSample&& toSample) {
+  constexpr int kRowsPerBlock = 32;
   for (size_t b = 0; b < channel.bands.size(); ++b) {
     const Band& band = channel.bands[b];
     if (stop && stop->Stopped()) return false;
-    for (int y = 0; y < band.height; ++y) {
-      Sample* row = out + static_cast<size_t>(band.y0 + y) * width + band.x0;
-      // A band nothing has reached yet is zero.
-      if (!band.active) {
-        std::fill_n(row, band.width, Sample{});
-        continue;
-      }
-      for (int x = 0; x < band.width; ++x) {
-        const uint8_t f = band.flags[band.FlagIndex(x, y)];
-        if (!(f & kSignificant)) {
-          row[x] = Sample{};
+    const auto rows = [&](int y0, int y1) {
+      for (int y = y0; y < y1; ++y) {
+        Sample* row = out + static_cast<size_t>(band.y0 + y) * width + band.x0;
+        // A band nothing has reached yet is zero.
+        if (!band.active) {
+          std::fill_n(row, band.width, Sample{});
           continue;
         }
-        const size_t mi = static_cast<size_t>(y) * band.width + x;
-        const int low = band.lowestPlane[mi];
-        int64_t value = band.magnitude[mi];
-        if (low > 0) value += int64_t{1} << (low - 1);
-        if (f & kNegative) value = -value;
-        row[x] = toSample(b, static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX)));
+        for (int x = 0; x < band.width; ++x) {
+          const uint8_t f = band.flags[band.FlagIndex(x, y)];
+          if (!(f & kSignificant)) {
+            row[x] = Sample{};
+            continue;
+          }
+          const size_t mi = static_cast<size_t>(y) * band.width + x;
+          const int low = band.lowestPlane[mi];
+          int64_t value = band.magnitude[mi];
+          if (low > 0) value += int64_t{1} << (low - 1);
+          if (f & kNegative) value = -value;
+          row[x] = toSample(b, static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX)));
+        }
       }
-    }
+    };
+    const int blocks = (band.height + kRowsPerBlock - 1) / kRowsPerBlock;
+    ParallelFor(blocks, threads, [&](int k) { rows(k * kRowsPerBlock, std::min(band.height, (k + 1) * kRowsPerBlock)); });
   }
   return true;
 }
 
 }  // namespace
 
-bool PlaneDecoder::ReconstructPlane(size_t c, CoefficientPlane& plane, StopCheck* stop) const {
+bool PlaneDecoder::ReconstructPlane(size_t c, CoefficientPlane& plane, StopCheck* stop, int threads) const {
   const State& s = *m_state;
   if (c >= s.shapes.size()) return true;
   if (stop && stop->Stopped()) return false;
@@ -510,12 +518,12 @@ bool PlaneDecoder::ReconstructPlane(size_t c, CoefficientPlane& plane, StopCheck
   // The bands tile the plane, and every coefficient is written below.
   plane.data.clear();
   plane.data.resize(count);
-  return ReconstructBands(s.channels[c], plane.width, plane.data.data(), stop,
+  return ReconstructBands(s.channels[c], plane.width, plane.data.data(), stop, threads,
                           [](size_t, int32_t q) { return q; });
 }
 
 bool PlaneDecoder::ReconstructDequantised(size_t c, const BandScale& scale, double offset, PlaneVector<float>& out,
-                                          StopCheck* stop) const {
+                                          StopCheck* stop, int threads) const {
   const State& s = *m_state;
   if (c >= s.shapes.size()) return true;
   if (stop && stop->Stopped()) return false;
@@ -535,7 +543,7 @@ bool PlaneDecoder::ReconstructDequantised(size_t c, const BandScale& scale, doub
   }
   out.clear();
   out.resize(count);
-  return ReconstructBands(channel, width, out.data(), stop, [&bandScale, offset](size_t b, int32_t q) {
+  return ReconstructBands(channel, width, out.data(), stop, threads, [&bandScale, offset](size_t b, int32_t q) {
     const double v = q > 0 ? (q + offset) * bandScale[b] : (q - offset) * bandScale[b];
     return static_cast<float>(v);
   });

@@ -144,13 +144,13 @@ int TXjob::ReadImage(void* pixels, long rowBytes, TXprogress* progress) {
   finalRenderStarted = true;
   const PlaneSource takeFinalPlane{
       [this, &stop](int i, CoefficientPlane& out) {
-        if (!decoder->ReconstructPlane(static_cast<size_t>(i), out, &stop)) return TX_ERR_ABORTED;
+        if (!decoder->ReconstructPlane(static_cast<size_t>(i), out, &stop, threads)) return TX_ERR_ABORTED;
         decoder->ReleasePlane(static_cast<size_t>(i));
         return TX_OK;
       },
       [this, &stop](int i, const QuantiserSettings& settings, PlaneVector<float>& out) {
         if (!decoder->ReconstructDequantised(static_cast<size_t>(i), DequantiseScales(settings),
-                                             kReconstructionOffset, out, &stop))
+                                             kReconstructionOffset, out, &stop, threads))
           return TX_ERR_ABORTED;
         decoder->ReleasePlane(static_cast<size_t>(i));
         return TX_OK;

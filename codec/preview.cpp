@@ -20,11 +20,11 @@ int TXjob::RenderPreview(TXpreviewInputStream& s) {
   try {
     const PlaneSource currentPlane{
         [this](int i, CoefficientPlane& out) {
-          return decoder->ReconstructPlane(static_cast<size_t>(i), out, renderStop) ? TX_OK : TX_ERR_ABORTED;
+          return decoder->ReconstructPlane(static_cast<size_t>(i), out, renderStop, threads) ? TX_OK : TX_ERR_ABORTED;
         },
         [this](int i, const QuantiserSettings& settings, PlaneVector<float>& out) {
           return decoder->ReconstructDequantised(static_cast<size_t>(i), DequantiseScales(settings),
-                                                 kReconstructionOffset, out, renderStop)
+                                                 kReconstructionOffset, out, renderStop, threads)
                      ? TX_OK
                      : TX_ERR_ABORTED;
         }};
