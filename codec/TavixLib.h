@@ -206,6 +206,15 @@ public:
   int externalHeight = 0;
   long externalRowBytes = 0;
 
+  // Previews at the size they are shown at. When both are above 0, a
+  // preview leaves out the finest wavelet levels for as long as it stays at
+  // least this large (each level halves width and height, rounding up);
+  // previewWidth and previewHeight give its size, at the top left of the
+  // external buffer. 0 (the default) gives full-size previews. The final
+  // image is always full size.
+  int previewShownWidth = 0;
+  int previewShownHeight = 0;
+
 private:
   long lastPreviewBytes = 0;
   int previewCount = 0;

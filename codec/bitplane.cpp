@@ -9,6 +9,7 @@
 #include "codec/bitplane_layout.h"
 #include "codec/bitplane_passes.h"
 #include "codec/parallel.h"
+#include "codec/transform.h"
 
 namespace tavix {
 
@@ -465,12 +466,16 @@ namespace {
 // `toSample(bandIndex, q)` of the integer q at the mid-point of the interval
 // the received bits leave open. Blocks of rows go to `threads` threads;
 // `stop` is asked between bands, on the calling thread only.
+// With `coarserFrom` > 0 only the LL band after that many levels is
+// written (`width` is then its width): the bands of the finer levels lie
+// outside it.
 template <typename Sample, typename ToSample>
-bool ReconstructBands(const Channel& channel, int width, Sample* out, StopCheck* stop, int threads,
+bool ReconstructBands(const Channel& channel, int width, Sample* out, StopCheck* stop, int threads, int coarserFrom,
                       ToSample&& toSample) {
   constexpr int kRowsPerBlock = 32;
   for (size_t b = 0; b < channel.bands.size(); ++b) {
     const Band& band = channel.bands[b];
+    if (band.orientation != Orientation::LL && band.level <= coarserFrom) continue;
     if (stop && stop->Stopped()) return false;
     const auto rows = [&](int y0, int y1) {
       for (int y = y0; y < y1; ++y) {
@@ -503,14 +508,16 @@ bool ReconstructBands(const Channel& channel, int width, Sample* out, StopCheck*
 
 }  // namespace
 
-bool PlaneDecoder::ReconstructPlane(size_t c, CoefficientPlane& plane, StopCheck* stop, int threads) const {
+bool PlaneDecoder::ReconstructPlane(size_t c, CoefficientPlane& plane, StopCheck* stop, int threads,
+                                    int coarserFrom) const {
   const State& s = *m_state;
   if (c >= s.shapes.size()) return true;
   if (stop && stop->Stopped()) return false;
-  plane.width = s.shapes[c].width;
-  plane.height = s.shapes[c].height;
+  coarserFrom = std::clamp(coarserFrom, 0, s.shapes[c].levels);
+  plane.width = CoarserSide(s.shapes[c].width, coarserFrom);
+  plane.height = CoarserSide(s.shapes[c].height, coarserFrom);
   plane.levels = s.shapes[c].levels;
-  const size_t count = static_cast<size_t>(std::max(0, plane.width)) * std::max(0, plane.height);
+  const size_t count = static_cast<size_t>(plane.width) * plane.height;
   if (c >= s.channels.size()) {
     plane.data.assign(count, 0);
     return true;
@@ -518,17 +525,18 @@ bool PlaneDecoder::ReconstructPlane(size_t c, CoefficientPlane& plane, StopCheck
   // The bands tile the plane, and every coefficient is written below.
   plane.data.clear();
   plane.data.resize(count);
-  return ReconstructBands(s.channels[c], plane.width, plane.data.data(), stop, threads,
+  return ReconstructBands(s.channels[c], plane.width, plane.data.data(), stop, threads, coarserFrom,
                           [](size_t, int32_t q) { return q; });
 }
 
 bool PlaneDecoder::ReconstructDequantised(size_t c, const BandScale& scale, double offset, PlaneVector<float>& out,
-                                          StopCheck* stop, int threads) const {
+                                          StopCheck* stop, int threads, int coarserFrom) const {
   const State& s = *m_state;
   if (c >= s.shapes.size()) return true;
   if (stop && stop->Stopped()) return false;
-  const int width = std::max(0, s.shapes[c].width);
-  const size_t count = static_cast<size_t>(width) * std::max(0, s.shapes[c].height);
+  coarserFrom = std::clamp(coarserFrom, 0, s.shapes[c].levels);
+  const int width = CoarserSide(s.shapes[c].width, coarserFrom);
+  const size_t count = static_cast<size_t>(width) * CoarserSide(s.shapes[c].height, coarserFrom);
   if (c >= s.channels.size()) {
     out.assign(count, 0.0f);
     return true;
@@ -543,10 +551,11 @@ bool PlaneDecoder::ReconstructDequantised(size_t c, const BandScale& scale, doub
   }
   out.clear();
   out.resize(count);
-  return ReconstructBands(channel, width, out.data(), stop, threads, [&bandScale, offset](size_t b, int32_t q) {
-    const double v = q > 0 ? (q + offset) * bandScale[b] : (q - offset) * bandScale[b];
-    return static_cast<float>(v);
-  });
+  return ReconstructBands(channel, width, out.data(), stop, threads, coarserFrom,
+                          [&bandScale, offset](size_t b, int32_t q) {
+                            const double v = q > 0 ? (q + offset) * bandScale[b] : (q - offset) * bandScale[b];
+                            return static_cast<float>(v);
+                          });
 }
 
 void PlaneDecoder::ReleasePlane(size_t c) {

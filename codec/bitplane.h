@@ -128,14 +128,17 @@ public:
   // `stop` is asked between bands; false when it said stop.
   bool Reconstruct(std::vector<CoefficientPlane>& out, StopCheck* stop = nullptr) const;
   // The same for plane `index` alone, on up to `threads` threads (`stop`
-  // is asked on the calling thread only).
-  bool ReconstructPlane(size_t index, CoefficientPlane& out, StopCheck* stop = nullptr, int threads = 1) const;
+  // is asked on the calling thread only). `coarserFrom` > 0 gives only the
+  // LL band left after that many levels (clamped to the plane's levels):
+  // the coefficients of a picture at 1 / 2^coarserFrom of the size.
+  bool ReconstructPlane(size_t index, CoefficientPlane& out, StopCheck* stop = nullptr, int threads = 1,
+                        int coarserFrom = 0) const;
   // Plane `index` straight to dequantised floats (width x height, Mallat
   // layout): each integer q becomes (q + offset) * scale(band) for q > 0,
   // (q - offset) * scale(band) for q < 0, and 0 for 0. The same values as
   // ReconstructPlane followed by dequantising, without the integer plane.
   bool ReconstructDequantised(size_t index, const BandScale& scale, double offset, PlaneVector<float>& out,
-                              StopCheck* stop = nullptr, int threads = 1) const;
+                              StopCheck* stop = nullptr, int threads = 1, int coarserFrom = 0) const;
   // Frees the decoding state of plane `index` once its final coefficients
   // have been taken: it then reconstructs as zeros. Only after Run.
   void ReleasePlane(size_t index);

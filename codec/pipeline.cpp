@@ -183,34 +183,47 @@ int PixelsToCoefficients(const void* pixels, long rowBytes, StreamHeader& h, std
 
 namespace {
 
+// What a decode renders: the header's planes, at full size or, with
+// `coarserFrom` > 0, the picture left after that many levels.
+struct Render {
+  const StreamHeader& h;
+  StopCheck* stop;
+  int threads;
+  int coarserFrom;
+  Wavelet wavelet() const { return static_cast<Wavelet>(h.transformWavelet); }
+  template <typename Sample>
+  bool Invert(Plane<Sample>& plane) const {
+    InverseTransform(ViewOf(plane), h.levels, wavelet(), stop, threads, coarserFrom);
+    return !(stop && stop->Stopped());
+  }
+};
+
 // The integer planes of a lossless stream: coefficients clamped, inverse
 // transformed.
-int LosslessPlanes(const PlaneSource& source, const StreamHeader& h, StopCheck* stop, int threads,
-                   std::vector<Plane<int32_t>>& planes) {
-  const Wavelet wavelet = static_cast<Wavelet>(h.transformWavelet);
-  planes.resize(h.planes);
-  for (int i = 0; i < h.planes; ++i) {
+int LosslessPlanes(const PlaneSource& source, const Render& render, std::vector<Plane<int32_t>>& planes) {
+  planes.resize(render.h.planes);
+  for (int i = 0; i < render.h.planes; ++i) {
     CoefficientPlane coded;
     if (const int r = source.integers(i, coded); r != TX_OK) return r;
     planes[i].width = coded.width;
     planes[i].height = coded.height;
     planes[i].data = std::move(coded.data);
     for (int32_t& v : planes[i].data) v = std::clamp(v, -kMaxIntegerCoefficient, kMaxIntegerCoefficient);
-    InverseTransform(ViewOf(planes[i]), h.levels, wavelet, stop, threads);
-    if (stop && stop->Stopped()) return TX_ERR_ABORTED;
+    if (!render.Invert(planes[i])) return TX_ERR_ABORTED;
   }
   return TX_OK;
 }
 
 // Plane i dequantised into floats.
-int DequantisedPlane(const PlaneSource& source, const StreamHeader& h, int i, Plane<float>& plane) {
-  const QuantiserSettings settings = PlaneQuantiser(h, i);
+int DequantisedPlane(const PlaneSource& source, const Render& render, int i, Plane<float>& plane) {
+  const QuantiserSettings settings = PlaneQuantiser(render.h, i);
   if (source.dequantised) {
-    const CoefficientPlane shape = PlaneShapes(h)[static_cast<size_t>(i)];
-    plane.width = shape.width;
-    plane.height = shape.height;
+    plane.width = CoarserSide(render.h.image.width, render.coarserFrom);
+    plane.height = CoarserSide(render.h.image.height, render.coarserFrom);
     return source.dequantised(i, settings, plane.data);
   }
+  // Only sources that dequantise themselves give coarser pictures.
+  if (render.coarserFrom > 0) return TX_ERR_STATE;
   CoefficientPlane coded;
   if (const int r = source.integers(i, coded); r != TX_OK) return r;
   plane.ResizeForOverwrite(coded.width, coded.height);
@@ -218,34 +231,28 @@ int DequantisedPlane(const PlaneSource& source, const StreamHeader& h, int i, Pl
   return TX_OK;
 }
 
-int LossyFloatPlanes(const PlaneSource& source, const StreamHeader& h, StopCheck* stop, int threads,
-                     std::vector<Plane<float>>& planes) {
-  const Wavelet wavelet = static_cast<Wavelet>(h.transformWavelet);
-  planes.resize(h.planes);
-  for (int i = 0; i < h.planes; ++i) {
-    if (const int r = DequantisedPlane(source, h, i, planes[i]); r != TX_OK) return r;
-    InverseTransform(ViewOf(planes[i]), h.levels, wavelet, stop, threads);
-    if (stop && stop->Stopped()) return TX_ERR_ABORTED;
+int LossyFloatPlanes(const PlaneSource& source, const Render& render, std::vector<Plane<float>>& planes) {
+  planes.resize(render.h.planes);
+  for (int i = 0; i < render.h.planes; ++i) {
+    if (const int r = DequantisedPlane(source, render, i, planes[i]); r != TX_OK) return r;
+    if (!render.Invert(planes[i])) return TX_ERR_ABORTED;
   }
   return TX_OK;
 }
 
 // Lossy streams of a reversible wavelet: dequantised, rounded to integers,
 // inverse transformed with the integer filters.
-int LossyIntegerPlanes(const PlaneSource& source, const StreamHeader& h, StopCheck* stop, int threads,
-                       std::vector<Plane<int32_t>>& integers) {
-  const Wavelet wavelet = static_cast<Wavelet>(h.transformWavelet);
-  integers.resize(h.planes);
-  for (int i = 0; i < h.planes; ++i) {
+int LossyIntegerPlanes(const PlaneSource& source, const Render& render, std::vector<Plane<int32_t>>& integers) {
+  integers.resize(render.h.planes);
+  for (int i = 0; i < render.h.planes; ++i) {
     Plane<float> plane;
-    if (const int r = DequantisedPlane(source, h, i, plane); r != TX_OK) return r;
+    if (const int r = DequantisedPlane(source, render, i, plane); r != TX_OK) return r;
     integers[i].ResizeForOverwrite(plane.width, plane.height);
     const float limit = static_cast<float>(kMaxIntegerCoefficient);
     for (size_t k = 0; k < plane.data.size(); ++k)
       integers[i].data[k] = static_cast<int32_t>(std::lrintf(std::clamp(plane.data[k], -limit, limit)));
     plane.data = {};
-    InverseTransform(ViewOf(integers[i]), h.levels, wavelet, stop, threads);
-    if (stop && stop->Stopped()) return TX_ERR_ABORTED;
+    if (!render.Invert(integers[i])) return TX_ERR_ABORTED;
   }
   return TX_OK;
 }
@@ -253,21 +260,23 @@ int LossyIntegerPlanes(const PlaneSource& source, const StreamHeader& h, StopChe
 }  // namespace
 
 int CoefficientsToPixels(const PlaneSource& source, const StreamHeader& h, void* pixels, long rowBytes,
-                         StopCheck* stop, int threads) {
+                         StopCheck* stop, int threads, int coarserFrom) {
+  const Render render{h, stop, threads, std::clamp(coarserFrom, 0, h.levels)};
   PixelFormat format;
-  if (!FormatForColorType(h.image.colorType, h.image.width, h.image.height, rowBytes, format))
+  if (!FormatForColorType(h.image.colorType, CoarserSide(h.image.width, render.coarserFrom),
+                          CoarserSide(h.image.height, render.coarserFrom), rowBytes, format))
     return TX_ERR_ARGUMENT;
   try {
     if (h.compression.mode == TXmodeLossless || (h.flags & kFlagIntegerPath)) {
       std::vector<Plane<int32_t>> planes;
-      const int r = h.compression.mode == TXmodeLossless ? LosslessPlanes(source, h, stop, threads, planes)
-                                                         : LossyIntegerPlanes(source, h, stop, threads, planes);
+      const int r = h.compression.mode == TXmodeLossless ? LosslessPlanes(source, render, planes)
+                                                         : LossyIntegerPlanes(source, render, planes);
       if (r != TX_OK) return r;
       PlanesToPixels(planes, format, pixels, threads);
       return TX_OK;
     }
     std::vector<Plane<float>> planes;
-    if (const int r = LossyFloatPlanes(source, h, stop, threads, planes); r != TX_OK) return r;
+    if (const int r = LossyFloatPlanes(source, render, planes); r != TX_OK) return r;
     PlanesToPixels(planes, format, pixels, threads);
     return TX_OK;
   } catch (const std::bad_alloc&) {

@@ -57,8 +57,11 @@ struct PlaneSource {
   // (sources that can do so without an integer plane in between).
   std::function<int(int index, const QuantiserSettings& settings, PlaneVector<float>& out)> dequantised;
 };
+// With `coarserFrom` > 0 the picture is the one left after that many
+// levels (clamped to the header's), ceil(width / 2^coarserFrom) by
+// ceil(height / 2^coarserFrom) pixels; the source then gives those planes.
 int CoefficientsToPixels(const PlaneSource& source, const StreamHeader& header, void* pixels, long rowBytes,
-                         StopCheck* stop = nullptr, int threads = 1);
+                         StopCheck* stop = nullptr, int threads = 1, int coarserFrom = 0);
 
 // Plane shapes the decoder expects for a header.
 std::vector<CoefficientPlane> PlaneShapes(const StreamHeader& header);

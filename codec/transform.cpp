@@ -200,10 +200,7 @@ void HorizontalPass(const PlaneView<Sample>& plane, int width, int height, Kerne
   });
 }
 
-int ScaledSize(int size, int level) {
-  // ceil(size / 2^level), for level >= 0
-  return static_cast<int>((static_cast<int64_t>(size) + (int64_t{1} << level) - 1) >> level);
-}
+int ScaledSize(int size, int level) { return CoarserSide(size, level); }
 
 template <typename Sample>
 bool PlaneUsable(const PlaneView<Sample>& plane) {
@@ -225,12 +222,15 @@ void RunForward(const PlaneView<Sample>& plane, int levels, KernelsFor kernelsFo
 }
 
 // False when `stop` ended the work part-way.
+// The plane is the LL band after `skipped` levels of a larger one: its level
+// l is the larger plane's level l + skipped, which chooses the filters.
 template <typename Sample, typename KernelsFor>
-bool RunInverse(const PlaneView<Sample>& plane, int levels, KernelsFor kernelsFor, StopCheck* stop, int threads) {
+bool RunInverse(const PlaneView<Sample>& plane, int levels, KernelsFor kernelsFor, StopCheck* stop, int threads,
+                int skipped = 0) {
   std::vector<Scratch<Sample>> scratch(static_cast<size_t>(std::clamp(threads, 1, kMaxThreads)));
-  for (int level = levels; level >= 1; --level) {
-    const int width = ScaledSize(plane.width, level - 1);
-    const int height = ScaledSize(plane.height, level - 1);
+  for (int level = levels; level > skipped; --level) {
+    const int width = ScaledSize(plane.width, level - skipped - 1);
+    const int height = ScaledSize(plane.height, level - skipped - 1);
     if (width < 2 && height < 2) continue;
     const auto kernels = kernelsFor(level);
     if (stop && stop->Stopped()) return false;
@@ -269,11 +269,12 @@ bool ForwardTransform(PlaneView<float> plane, int levels, Wavelet wavelet, int t
   return true;
 }
 
-bool InverseTransform(PlaneView<float> plane, int levels, Wavelet wavelet, StopCheck* stop, int threads) {
+bool InverseTransform(PlaneView<float> plane, int levels, Wavelet wavelet, StopCheck* stop, int threads,
+                      int coarserFrom) {
   if (!IsValidWavelet(static_cast<int>(wavelet)) || IsReversible(wavelet) || !PlaneUsable(plane))
     return false;
   return RunInverse(plane, ClampLevels(levels), [wavelet](int l) { return FloatKernelsFor(wavelet, l); }, stop,
-                    threads);
+                    threads, std::clamp(coarserFrom, 0, kMaxTransformLevels));
 }
 
 bool ForwardTransform(PlaneView<int32_t> plane, int levels, Wavelet wavelet, int threads) {
@@ -283,11 +284,12 @@ bool ForwardTransform(PlaneView<int32_t> plane, int levels, Wavelet wavelet, int
   return true;
 }
 
-bool InverseTransform(PlaneView<int32_t> plane, int levels, Wavelet wavelet, StopCheck* stop, int threads) {
+bool InverseTransform(PlaneView<int32_t> plane, int levels, Wavelet wavelet, StopCheck* stop, int threads,
+                      int coarserFrom) {
   if (!IsValidWavelet(static_cast<int>(wavelet)) || !IsReversible(wavelet) || !PlaneUsable(plane))
     return false;
   return RunInverse(plane, ClampLevels(levels), [wavelet](int) { return IntegerKernelsFor(wavelet); }, stop,
-                    threads);
+                    threads, std::clamp(coarserFrom, 0, kMaxTransformLevels));
 }
 
 // ---- Synthesis gains -------------------------------------------------------

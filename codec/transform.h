@@ -71,6 +71,12 @@ struct PlaneView {
   Sample* row(int y) const { return data + static_cast<ptrdiff_t>(y) * stride; }
 };
 
+// A side of a plane after `levels` splits: ceil(side / 2^levels), the side
+// of the LL band (levels >= 0).
+inline int CoarserSide(int side, int levels) {
+  return static_cast<int>((static_cast<int64_t>(side < 0 ? 0 : side) + (int64_t{1} << levels) - 1) >> levels);
+}
+
 // Irreversible wavelets only. Scaling: the low-pass analysis filter has DC
 // gain 1 and the high-pass has gain 2 at Nyquist (the common JPEG 2000-style
 // normalisation); SynthesisGain tells the coder how much each band's error
@@ -83,14 +89,18 @@ bool ForwardTransform(PlaneView<float> plane, int levels, Wavelet wavelet, int t
 // `stop` is asked before each pass of the inverse; when it says stop the
 // plane is left part-way and the call returns false. `threads` share each
 // pass; the result is the same for any count.
+// `coarserFrom` > 0 inverts only the coarsest levels: the plane is then the
+// LL band left after `coarserFrom` levels of a larger plane (its Mallat
+// layout is the same), `levels` counts the larger plane's levels, and the
+// result is that LL band, a picture at 1 / 2^coarserFrom of the size.
 bool InverseTransform(PlaneView<float> plane, int levels, Wavelet wavelet, StopCheck* stop = nullptr,
-                      int threads = 1);
+                      int threads = 1, int coarserFrom = 0);
 
 // Reversible wavelets only (false otherwise, as above). Exact for samples
 // within +-2^20.
 bool ForwardTransform(PlaneView<int32_t> plane, int levels, Wavelet wavelet, int threads = 1);
 bool InverseTransform(PlaneView<int32_t> plane, int levels, Wavelet wavelet, StopCheck* stop = nullptr,
-                      int threads = 1);
+                      int threads = 1, int coarserFrom = 0);
 
 // L2 norm of the one-dimensional synthesis basis function of a band: the
 // low-pass band after `level` levels (highPass false), or the high-pass band

@@ -201,3 +201,66 @@ TEST(CodecPreview, ReturningFalseFromPreviewReadyStopsDecoding) {
   EXPECT_EQ(DecodeFrom(input, decoded), TX_ERR_ABORTED);
   EXPECT_EQ(input.previews.size(), 1u);
 }
+
+// The picture a preview shows at 1 / 2^k of the size: the mean of each
+// 2^k x 2^k block of the original (partial blocks at the right and bottom).
+TestImage BoxDownscaled(const TestImage& image, int width, int height, int k) {
+  TestImage small;
+  small.width = width;
+  small.height = height;
+  small.colorType = image.colorType;
+  small.rowBytes = static_cast<long>(width) * image.Planes();
+  small.bytes.assign(static_cast<size_t>(small.rowBytes) * height, 0);
+  const int block = 1 << k;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      for (int c = 0; c < image.Planes(); ++c) {
+        double sum = 0;
+        int count = 0;
+        for (int v = y * block; v < std::min(image.height, (y + 1) * block); ++v)
+          for (int u = x * block; u < std::min(image.width, (x + 1) * block); ++u, ++count) sum += image.Sample(u, v, c);
+        small.bytes[static_cast<size_t>(y) * small.rowBytes + static_cast<size_t>(x) * image.Planes() + c] =
+            static_cast<uint8_t>(sum / count + 0.5);
+      }
+  return small;
+}
+
+// A preview shown smaller than the image leaves out the finest levels: it
+// is as large as it must be and no larger, it looks like the image
+// scaled down (every filter, including the mixed one whose filters change
+// with the level), and the final image is still full size and unchanged.
+TEST(CodecPreview, PreviewsShownSmallerLeaveOutTheFinestLevels) {
+  LibraryScope library;
+  const TestImage image = MakeImage(301, 203, TXcolorRGB24, 3);
+  struct Case {
+    int mode, wavelet, shownWidth, shownHeight, expectedWidth, expectedHeight;
+    double minimumPsnr;  // against the image scaled down; about 2 dB below what the decoder reaches
+  } cases[] = {
+      {TXmodeFileSize, TXwavelet97, 70, 40, 76, 51, 27},  // two levels left out
+      {TXmodeFileSize, TXwaveletMixed, 140, 90, 151, 102, 32},
+      {TXmodeFileSize, TXwavelet1810, 38, 26, 38, 26, 31},  // three
+      {TXmodeFileSize, TXwavelet53, 100, 60, 151, 102, 30},
+      {TXmodeLossless, TXwaveletSP, 60, 100, 151, 102, 26},  // the height decides
+      {TXmodeFileSize, TXwavelet97, 302, 100, 301, 203, 31},  // wider than the image: full size
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE("wavelet " + std::to_string(test.wavelet) + " shown " + std::to_string(test.shownWidth));
+    std::string file;
+    ASSERT_EQ(Encode(image, Params(test.mode, test.wavelet, TXcodecStandard, 60000), file), TX_OK);
+    TestImage full;
+    ASSERT_EQ(Decode(file, full), TX_OK);
+    CollectingStream input(file, kDocumentTuning, 400);
+    input.previewShownWidth = test.shownWidth;
+    input.previewShownHeight = test.shownHeight;
+    TestImage decoded;
+    ASSERT_EQ(DecodeFrom(input, decoded), TX_OK);
+    EXPECT_TRUE(SamePixels(decoded, full));
+    ASSERT_FALSE(input.previews.empty());
+    TestImage last = input.previews.back();
+    ASSERT_EQ(last.width, test.expectedWidth);
+    ASSERT_EQ(last.height, test.expectedHeight);
+    int k = 0;
+    while ((image.width + (1 << k) - 1) >> k > last.width) ++k;
+    EXPECT_GT(Psnr(BoxDownscaled(image, last.width, last.height, k), last), test.minimumPsnr);
+  }
+}
