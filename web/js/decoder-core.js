@@ -57,6 +57,12 @@
       this.module._tvx_end_stream(this.handle);
     }
 
+    // Device pixels the previews are shown at: larger images give smaller
+    // previews, which cost less to make (0 x 0: full size).
+    setShownSize(width, height) {
+      this.module._tvx_set_shown_size(this.handle, Math.round(width) | 0, Math.round(height) | 0);
+    }
+
     // Paused: the transfer stopped at the byte limit and waits for more.
     setPaused(paused) {
       this.paused = paused;

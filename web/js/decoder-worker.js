@@ -3,7 +3,7 @@
 // RGBA, so the page never waits for the codec.
 //
 // In:  {type: 'init', progressive, compiled (a WebAssembly.Module, optional)}, {type: 'data', bytes}, {type: 'pause'},
-//      {type: 'resume'}, {type: 'end'}
+//      {type: 'resume'}, {type: 'end'}, {type: 'shown', width, height} (device pixels the element shows)
 // Out: {type: 'header', header}, {type: 'image', final, width, height, rgba},
 //      {type: 'paused'}, {type: 'ended', result}
 /* global importScripts, createTavixDecoder, TavixCore */
@@ -62,6 +62,9 @@ function handle(message) {
       case 'data':
         decoder.append(new Uint8Array(message.bytes));
         break;
+      case 'shown':
+        decoder.setShownSize(message.width, message.height);
+        return;
       case 'pause':
         decoder.setPaused(true);
         break;

@@ -278,6 +278,7 @@ export class TavixImage extends HTMLElement {
           headerKnown: true,
         });
         this.layout();
+        this.tellShownSize();
         break;
       case 'image':
         this.show(message);
@@ -341,6 +342,15 @@ export class TavixImage extends HTMLElement {
     this.frame.style.height = `${h}px`;
     this.updateLabel();
     this.paint();
+  }
+
+  // Previews need no more pixels than the element shows (the final image
+  // is full size for saving and zooming).
+  tellShownSize() {
+    if (!this.worker) return;
+    const [w, h] = this.displaySize();
+    const ratio = window.devicePixelRatio || 1;
+    this.worker.postMessage({ type: 'shown', width: Math.ceil(w * ratio), height: Math.ceil(h * ratio) });
   }
 
   // Paints the last image scaled to fit the element, at device resolution.

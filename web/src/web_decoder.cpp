@@ -45,6 +45,8 @@ struct TvxWebDecoder {
   bool progressive = true;
   bool streamEnded = false;
   bool pausedAtLimit = false;
+  int shownWidth = 0;  // previews are shown at this size (0: full size)
+  int shownHeight = 0;
   size_t limitPreviewAt = SIZE_MAX;  // bytes at which the paused preview was shown
 
   // Preview spacing that survives restarts.
@@ -77,6 +79,8 @@ constexpr long kBufferSize = 64 * 1024;
 class WebInputStream : public TXpreviewInputStream {
 public:
   explicit WebInputStream(TvxWebDecoder& decoder) : m_decoder(decoder) {
+    previewShownWidth = decoder.shownWidth;
+    previewShownHeight = decoder.shownHeight;
     // The plug-in's page tuning: previews start early and come often.
     if (decoder.progressive) {
       previewTuning[0] = 0.5f;
@@ -241,6 +245,10 @@ EMSCRIPTEN_KEEPALIVE uint8_t* tvx_reserve(TvxWebDecoder* d, uint32_t count) {
 
 EMSCRIPTEN_KEEPALIVE void tvx_end_stream(TvxWebDecoder* d) { d->streamEnded = true; }
 EMSCRIPTEN_KEEPALIVE void tvx_set_paused(TvxWebDecoder* d, int paused) { d->pausedAtLimit = paused != 0; }
+EMSCRIPTEN_KEEPALIVE void tvx_set_shown_size(TvxWebDecoder* d, int width, int height) {
+  d->shownWidth = width > 0 && height > 0 ? width : 0;
+  d->shownHeight = width > 0 && height > 0 ? height : 0;
+}
 EMSCRIPTEN_KEEPALIVE uint32_t tvx_received(const TvxWebDecoder* d) { return static_cast<uint32_t>(d->data.size()); }
 
 EMSCRIPTEN_KEEPALIVE int tvx_run(TvxWebDecoder* d) {

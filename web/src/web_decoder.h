@@ -23,6 +23,9 @@ void tvx_end_stream(TvxWebDecoder* d);
 // the best preview of what arrived, once.
 void tvx_set_paused(TvxWebDecoder* d, int paused);
 uint32_t tvx_received(const TvxWebDecoder* d);
+// The size, in device pixels, previews are shown at: previews of a larger
+// image leave out the wavelet levels finer than that (0 x 0: full size).
+void tvx_set_shown_size(TvxWebDecoder* d, int width, int height);
 // Runs the job over what has arrived: TVX_DONE once the final image was
 // handed over, TVX_WAITING when it needs more bytes, else a TX_ERR_* code
 // (kept: later calls return it again).

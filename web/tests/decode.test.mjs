@@ -13,7 +13,7 @@ requireEnv();
 // way the page's worker does; `pauseAt` stops at a byte limit, runs once
 // paused (pausedImages: the pictures that run showed) and then delivers the
 // rest.
-export async function decodeStream(bytes, { chunks = [bytes.length], progressive = true, pauseAt = 0 } = {}) {
+export async function decodeStream(bytes, { chunks = [bytes.length], progressive = true, pauseAt = 0, shown = null } = {}) {
   const core = decoderCore();
   const module = await loadDecoderModule();
   const images = [];
@@ -22,6 +22,7 @@ export async function decodeStream(bytes, { chunks = [bytes.length], progressive
     onImage: ({ final, geometry, pixels }) =>
       images.push({ final, geometry, samples: core.packedSamples(pixels, geometry), rgba: final ? core.toRgba(pixels, geometry) : null }),
   });
+  if (shown) decoder.setShownSize(shown[0], shown[1]);
   let at = 0;
   let k = 0;
   let pausedImages = null;
@@ -124,6 +125,19 @@ describe('streaming behaviour', () => {
     assert.ok(previews.length >= 3, `only ${previews.length} previews`);
     assert.ok(final);
     assert.notEqual(hash(previews.at(-1).samples), hash(final.samples));
+  });
+
+  test('previews shown smaller than the image are decoded smaller; the final image is not', async () => {
+    const full = await decodeStream(colour, { chunks: [512] });
+    const { width, height } = full.final.geometry;
+    const small = await decodeStream(colour, { chunks: [512], shown: [Math.ceil(width / 4), Math.ceil(height / 4)] });
+    assert.equal(small.result, 0);
+    assert.ok(small.previews.length >= 3, `only ${small.previews.length} previews`);
+    for (const preview of small.previews) {
+      assert.equal(preview.geometry.width, Math.ceil(width / 4));
+      assert.equal(preview.geometry.height, Math.ceil(height / 4));
+    }
+    assert.equal(hash(small.final.samples), hash(full.final.samples));
   });
 
   test('without "progressive" only the final image is shown', async () => {
