@@ -1,6 +1,7 @@
 // Decodes arbitrary bytes as a .tvx stream through the public interface,
-// once as a plain stream and once through a preview stream with small
-// transfers, so that previews and refills run on hostile data too.
+// once as a plain stream and twice through a preview stream with small
+// transfers (full-size and smaller previews), so that previews and refills
+// run on hostile data too.
 #include <cstddef>
 #include <cstdint>
 #include <sstream>
@@ -59,6 +60,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     input.setTransferSize(7);
     input.previewTuningBytes = 0;
     input.previewTuning[2] = 0.0f;
+    DecodeThrough(input, true);
+  }
+  {
+    // Previews shown smaller than the image: the coarser-level path, at a
+    // size taken from the input so that every level count gets its turn.
+    std::istringstream stream(bytes, std::ios::binary);
+    PreviewSink input(&stream);
+    input.setBuffer(64);
+    input.setTransferSize(7);
+    input.previewTuningBytes = 0;
+    input.previewTuning[2] = 0.0f;
+    input.previewShownWidth = size > 0 ? 1 + data[size - 1] % 64 : 1;
+    input.previewShownHeight = size > 1 ? 1 + data[size - 2] % 64 : 1;
     DecodeThrough(input, true);
   }
   TXterminate();
