@@ -1,6 +1,7 @@
 #include "codec/pipeline.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <new>
 
@@ -21,6 +22,18 @@ PlaneView<Sample> ViewOf(Plane<Sample>& plane) {
   return PlaneView<Sample>{plane.data.data(), plane.width, plane.height, plane.width};
 }
 
+// Bits the samples really use: 16-bit streams may say in auxWord3 that
+// their samples stop at a smaller maximum (12-bit data, say); the quantiser
+// steps follow that depth, so that a quality value means the same for them
+// as for full-range samples. Only the encoder asks: the step is in the
+// header.
+int SampleBits(const StreamHeader& h) {
+  const int bits = BitsPerSample(h.image.colorType);
+  const int maxValue = h.compression.auxWord3;
+  if (bits != 16 || maxValue == 0) return bits;
+  return std::max(8, static_cast<int>(std::bit_width(static_cast<unsigned>(maxValue))));
+}
+
 // Hands over transformed float planes one at a time with the step they are
 // quantised with. Quality mode knows its step; file-size mode takes a fine
 // step unless some plane's largest weighted coefficient would then exceed
@@ -30,7 +43,7 @@ PlaneView<Sample> ViewOf(Plane<Sample>& plane) {
 class FloatPlaneFeed {
 public:
   FloatPlaneFeed(StreamHeader& h, const CoefficientSink& sink) : m_h(h), m_sink(sink) {
-    const int bits = BitsPerSample(h.image.colorType);
+    const int bits = SampleBits(h);
     m_sizeMode = h.compression.mode != TXmodeQuality;
     m_h.step = m_sizeMode ? FineStep(bits, 0.0) : QualityStep(h.compression.target, bits);
   }
@@ -42,7 +55,7 @@ public:
       const QuantiserSettings s = PlaneQuantiser(m_h, index);
       m_largest = std::max(m_largest, LargestWeighted(plane.data.data(), plane.width, plane.height, s.wavelet,
                                                       s.levels) * s.planeFactor);
-      const float needed = FineStep(BitsPerSample(m_h.image.colorType), m_largest);
+      const float needed = FineStep(SampleBits(m_h), m_largest);
       if (needed > m_h.step) {
         m_h.step = needed;
         if (index > 0) {
