@@ -16,8 +16,10 @@ packages=(
   desktop-file-utils shared-mime-info
   # independent tools that make and check test fixtures
   imagemagick netpbm libjpeg-turbo-progs
-  # peer codecs and real photographs for the benchmarks
-  libopenjp2-tools python3-skimage python3-numpy
+  # peer codecs, real photographs (one of 20 megapixels among the wallpapers)
+  # and GNU time (peak memory of a child) for the benchmarks
+  libopenjp2-tools openjph-tools grokj2k-tools libjxl-tools libavif-bin webp
+  python3-skimage python3-numpy lomiri-wallpapers-20.04 time
   # the WebAssembly decoder (web/), its tests under Node and headless Chromium
   emscripten nodejs chromium
 )
