@@ -92,6 +92,8 @@ Output:
   -v, --verbose        also say what was read and which settings were used
   --no-progress        no progress display
   --max-pixels N       refuse larger images (default 268435456)
+  --threads N          codec threads, 1..16 (default: one per core); the
+                       bytes are the same for any count
 )";
 
 constexpr const char* kDecompress = R"(Usage:
@@ -110,6 +112,8 @@ Options:
   -v, --verbose        say what was read and written
   --no-progress        no progress display
   --max-pixels N       refuse larger images (default 268435456)
+  --threads N          codec threads, 1..16 (default: one per core); the
+                       pixels are the same for any count
 )";
 
 constexpr const char* kConvert = R"(Usage:
@@ -124,7 +128,7 @@ Options:
   --from FORMAT        read the input as this format (bmp, pcx, pnm, jpg, tif, gif, tvx)
   --to FORMAT          output format: bmp, pnm, ppm, pgm, jpg, tif, tvx
   --jpeg-quality N     quality 0..100 of JPEG output (default 75)
-  -q, --quiet / -v, --verbose / --no-progress / --max-pixels N
+  -q, --quiet / -v, --verbose / --no-progress / --max-pixels N / --threads N
 )";
 
 constexpr const char* kInfo = R"(Usage:
