@@ -43,6 +43,19 @@ void DecodeThrough(TXinputStream& input, bool preview) {
   TXendJob(job);
 }
 
+// Small transfers, and a preview wherever one is possible.
+void DecodeWithPreviews(const std::string& bytes, int shownWidth, int shownHeight) {
+  std::istringstream stream(bytes, std::ios::binary);
+  PreviewSink input(&stream);
+  input.setBuffer(64);
+  input.setTransferSize(7);
+  input.previewTuningBytes = 0;
+  input.previewTuning[2] = 0.0f;
+  input.previewShownWidth = shownWidth;
+  input.previewShownHeight = shownHeight;
+  DecodeThrough(input, true);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -53,28 +66,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TXinputStream input(&stream);
     DecodeThrough(input, false);
   }
-  {
-    std::istringstream stream(bytes, std::ios::binary);
-    PreviewSink input(&stream);
-    input.setBuffer(64);
-    input.setTransferSize(7);
-    input.previewTuningBytes = 0;
-    input.previewTuning[2] = 0.0f;
-    DecodeThrough(input, true);
-  }
-  {
-    // Previews shown smaller than the image: the coarser-level path, at a
-    // size taken from the input so that every level count gets its turn.
-    std::istringstream stream(bytes, std::ios::binary);
-    PreviewSink input(&stream);
-    input.setBuffer(64);
-    input.setTransferSize(7);
-    input.previewTuningBytes = 0;
-    input.previewTuning[2] = 0.0f;
-    input.previewShownWidth = size > 0 ? 1 + data[size - 1] % 64 : 1;
-    input.previewShownHeight = size > 1 ? 1 + data[size - 2] % 64 : 1;
-    DecodeThrough(input, true);
-  }
+  DecodeWithPreviews(bytes, 0, 0);
+  // Previews shown smaller than the image: the coarser-level path, at a size
+  // taken from the input so that every level count gets its turn.
+  DecodeWithPreviews(bytes, size > 0 ? 1 + data[size - 1] % 64 : 1, size > 1 ? 1 + data[size - 2] % 64 : 1);
   TXterminate();
   return 0;
 }
