@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "codec/TavixLib.h"
+#include "codec/decoding_session.h"
 #include "plugin/PluginInputStream.h"
 #include "plugin/PluginInstance.h"
 #include "plugin/ShowImage.h"
@@ -32,21 +33,8 @@ private:
   const DecoderState& m_decoder;
 };
 
-// Owns what one decoding job acquires, released in reverse order.
-class CodecJob {
-public:
-  ~CodecJob() {
-    if (job) TXendJob(job);
-    if (image || compression) TXdisposeParams(image, compression);
-    if (initialised) TXterminate();
-  }
-  bool initialised = false;
-  TXjob* job = nullptr;
-  TXimageParams* image = nullptr;
-  TXcompressionParams* compression = nullptr;
-};
 
-void ReadHeader(PluginInstance& instance, DecoderState& decoder, CodecJob& codec) {
+void ReadHeader(PluginInstance& instance, DecoderState& decoder, TXdecodingSession& codec) {
   Check(TXreadHeader(codec.job, codec.image, codec.compression), "Read Header");
   decoder.width = codec.image->width;
   decoder.height = codec.image->height;
@@ -70,7 +58,7 @@ void ReadHeader(PluginInstance& instance, DecoderState& decoder, CodecJob& codec
 
 void RunJob(PluginInstance& instance, DecoderState& decoder) {
   PluginInputStream input(&instance);
-  CodecJob codec;
+  TXdecodingSession codec;
   Check(TXinit(4, nullptr), "Init");
   codec.initialised = true;
   input.setBuffer(4096);

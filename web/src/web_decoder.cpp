@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "codec/TavixLib.h"
+#include "codec/decoding_session.h"
 #include "web/src/web_decoder.h"
 
 #if defined(__EMSCRIPTEN__)
@@ -159,21 +160,7 @@ private:
   long m_decidedThisRun = 0;
 };
 
-// Owns what one run acquires, released in reverse order.
-class CodecRun {
-public:
-  ~CodecRun() {
-    if (job) TXendJob(job);
-    if (image || compression) TXdisposeParams(image, compression);
-    if (initialised) TXterminate();
-  }
-  bool initialised = false;
-  TXjob* job = nullptr;
-  TXimageParams* image = nullptr;
-  TXcompressionParams* compression = nullptr;
-};
-
-int TakeHeader(TvxWebDecoder& d, const CodecRun& run) {
+int TakeHeader(TvxWebDecoder& d, const TXdecodingSession& run) {
   if (d.headerKnown) return TX_OK;
   const int bits = TXgetBitsPerPlane(run.image->colorType);
   const int planes = TXgetNumberOfPlanes(run.image->colorType);
@@ -199,7 +186,7 @@ int AllocatePixels(TvxWebDecoder& d) {
 // One run over the bytes received so far.
 int RunOnce(TvxWebDecoder& d) {
   WebInputStream input(d);
-  CodecRun run;
+  TXdecodingSession run;
   int r = TXinit(4, nullptr);
   if (r != TX_OK) return r;
   run.initialised = true;
