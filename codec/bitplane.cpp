@@ -114,7 +114,7 @@ void LoadChannel(int width, int height, int levels, Channel& channel, SampleOf&&
       for (int x = 0; x < band.width; ++x) {
         const int32_t value = sampleOf(b, row + x);
         const uint32_t mag = Magnitude(value);
-        band.magnitude[static_cast<size_t>(y) * band.width + x] = mag;
+        band.magnitude[band.MagnitudeIndex(x, y)] = mag;
         band.segmentBits[static_cast<size_t>(y / kStripeHeight) * band.segmentColumns + x / kSegmentWidth] |= mag;
         if (value < 0) band.flags[band.FlagIndex(x, y)] = kNegative;
       }
@@ -491,9 +491,8 @@ bool ReconstructBands(const Channel& channel, int width, Sample* out, StopCheck*
             row[x] = Sample{};
             continue;
           }
-          const size_t mi = static_cast<size_t>(y) * band.width + x;
-          const int low = band.lowestPlane[mi];
-          int64_t value = band.magnitude[mi];
+          const int low = band.lowestPlane[band.FlagIndex(x, y)];
+          int64_t value = band.magnitude[band.MagnitudeIndex(x, y)];
           if (low > 0) value += int64_t{1} << (low - 1);
           if (f & kNegative) value = -value;
           row[x] = toSample(b, static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX)));
@@ -529,6 +528,30 @@ bool PlaneDecoder::ReconstructPlane(size_t c, CoefficientPlane& plane, StopCheck
                           [](size_t, int32_t q) { return q; });
 }
 
+namespace {
+
+std::vector<double> BandScales(const Channel& channel, const BandScale& scale) {
+  std::vector<double> bandScale(channel.bands.size());
+  for (size_t b = 0; b < channel.bands.size(); ++b) {
+    const Band& band = channel.bands[b];
+    const bool across = band.orientation == Orientation::HL || band.orientation == Orientation::HH;
+    const bool down = band.orientation == Orientation::LH || band.orientation == Orientation::HH;
+    bandScale[b] = scale(band.level, across, down);
+  }
+  return bandScale;
+}
+
+bool WriteDequantised(const Channel& channel, const BandScale& scale, double offset, int width, float* out,
+                      StopCheck* stop, int threads, int coarserFrom) {
+  const std::vector<double> bandScale = BandScales(channel, scale);
+  return ReconstructBands(channel, width, out, stop, threads, coarserFrom, [&bandScale, offset](size_t b, int32_t q) {
+    const double v = q > 0 ? (q + offset) * bandScale[b] : (q - offset) * bandScale[b];
+    return static_cast<float>(v);
+  });
+}
+
+}  // namespace
+
 bool PlaneDecoder::ReconstructDequantised(size_t c, const BandScale& scale, double offset, PlaneVector<float>& out,
                                           StopCheck* stop, int threads, int coarserFrom) const {
   const State& s = *m_state;
@@ -541,29 +564,35 @@ bool PlaneDecoder::ReconstructDequantised(size_t c, const BandScale& scale, doub
     out.assign(count, 0.0f);
     return true;
   }
-  const Channel& channel = s.channels[c];
-  std::vector<double> bandScale(channel.bands.size());
-  for (size_t b = 0; b < channel.bands.size(); ++b) {
-    const Band& band = channel.bands[b];
-    const bool across = band.orientation == Orientation::HL || band.orientation == Orientation::HH;
-    const bool down = band.orientation == Orientation::LH || band.orientation == Orientation::HH;
-    bandScale[b] = scale(band.level, across, down);
-  }
   out.clear();
   out.resize(count);
-  return ReconstructBands(channel, width, out.data(), stop, threads, coarserFrom,
-                          [&bandScale, offset](size_t b, int32_t q) {
-                            const double v = q > 0 ? (q + offset) * bandScale[b] : (q - offset) * bandScale[b];
-                            return static_cast<float>(v);
-                          });
+  return WriteDequantised(s.channels[c], scale, offset, width, out.data(), stop, threads, coarserFrom);
+}
+
+bool PlaneDecoder::TakeDequantised(size_t c, const BandScale& scale, double offset, PlaneVector<float>& out,
+                                   StopCheck* stop, int threads) {
+  State& s = *m_state;
+  // A plane already released (or never decoded) gives zeros.
+  if (c >= s.channels.size() || s.channels[c].coefficients.empty())
+    return ReconstructDequantised(c, scale, offset, out, stop, threads);
+  if (stop && stop->Stopped()) return false;
+  Channel& channel = s.channels[c];
+  // Each word is read before the same word is written, so the plane can be
+  // converted where it lies.
+  const bool complete =
+      WriteDequantised(channel, scale, offset, channel.width, channel.coefficients.data(), stop, threads, 0);
+  out = std::move(channel.coefficients);
+  ReleasePlane(c);
+  return complete;
 }
 
 void PlaneDecoder::ReleasePlane(size_t c) {
   State& s = *m_state;
   if (c >= s.channels.size()) return;
+  s.channels[c].coefficients = {};
   for (Band& band : s.channels[c].bands) {
     band.active = false;
-    band.magnitude = {};
+    band.magnitude = nullptr;
     band.flags = {};
     band.lowestPlane = {};
     band.segmentBusy = {};

@@ -139,6 +139,12 @@ public:
   // ReconstructPlane followed by dequantising, without the integer plane.
   bool ReconstructDequantised(size_t index, const BandScale& scale, double offset, PlaneVector<float>& out,
                               StopCheck* stop = nullptr, int threads = 1, int coarserFrom = 0) const;
+  // The same for the final image, converting the decoder's own storage in
+  // place and handing it over: the plane's decoding state is released
+  // (ReleasePlane), also when `stop` ends the conversion part-way. Only
+  // after Run.
+  bool TakeDequantised(size_t index, const BandScale& scale, double offset, PlaneVector<float>& out,
+                       StopCheck* stop = nullptr, int threads = 1);
   // Frees the decoding state of plane `index` once its final coefficients
   // have been taken: it then reconstructs as zeros. Only after Run.
   void ReleasePlane(size_t index);

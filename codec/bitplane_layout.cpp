@@ -67,21 +67,24 @@ void AllocateBand(Band& band, BandUse use) {
   switch (use) {
     case BandUse::Decoding:
       // Filled slowly and sparsely: pages become memory only where written.
-      band.magnitude.Reset(count);
+      // The magnitudes live in the channel's plane (AllocateBands).
       band.flags.Reset(flagCount);
-      band.lowestPlane.Reset(count);
+      band.lowestPlane.Reset(flagCount);
       band.segmentBusy.Reset(segments);
       break;
     case BandUse::Encoding:
       // Filled at once, from planes just freed.
-      band.magnitude.Reset(count, ZeroedSource::Heap);
+      band.magnitudeStore.Reset(count, ZeroedSource::Heap);
+      band.magnitude = band.magnitudeStore.data();
+      band.magnitudeStride = static_cast<size_t>(band.width);
       band.flags.Reset(flagCount, ZeroedSource::Heap);
       band.segmentBusy.Reset(segments);
       band.segmentBits.Reset(segments);
       break;
     case BandUse::EncodingSilent:
       // Never scanned; its flags are only read as a parent's, as zeros.
-      band.magnitude.Reset(0);
+      band.magnitudeStore.Reset(0);
+      band.magnitude = nullptr;
       band.flags.Reset(flagCount);
       band.segmentBusy.Reset(0);
       band.segmentBits.Reset(0);
@@ -91,6 +94,13 @@ void AllocateBand(Band& band, BandUse use) {
 
 void AllocateBands(Channel& channel, bool decoding) {
   for (Band& band : channel.bands) AllocateBand(band, decoding ? BandUse::Decoding : BandUse::Encoding);
+  if (!decoding) return;
+  AllocateZeroed(channel.coefficients, static_cast<size_t>(channel.width) * static_cast<size_t>(channel.height));
+  auto* words = reinterpret_cast<MagnitudeWord*>(channel.coefficients.data());
+  for (Band& band : channel.bands) {
+    band.magnitude = words + static_cast<size_t>(band.y0) * channel.width + band.x0;
+    band.magnitudeStride = static_cast<size_t>(channel.width);
+  }
 }
 
 namespace {
@@ -182,8 +192,8 @@ int EstimateResolutionFloor(const std::vector<Channel>& channels, size_t bodyBud
   for (const Channel& channel : channels) {
     double count[kMaxCodedBitPlanes + 1] = {};  // by the number of bits of the magnitude
     for (const Band& band : channel.bands) {
-      if (band.magnitude.size() == 0) count[0] += static_cast<double>(band.width) * band.height;  // silent
-      for (uint32_t m : band.magnitude) count[std::bit_width(m)] += 1;
+      if (band.magnitudeStore.size() == 0) count[0] += static_cast<double>(band.width) * band.height;  // silent
+      for (uint32_t m : band.magnitudeStore) count[std::bit_width(m)] += 1;
     }
     double above = 0, below = 0;
     for (int b = 0; b <= kMaxCodedBitPlanes; ++b) below += count[b];

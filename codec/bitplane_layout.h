@@ -38,6 +38,11 @@ constexpr int kSignificanceContexts = 2 * kNeighbourhoods;
 constexpr int kSignContexts = 9;
 constexpr int kRefineContexts = 3;
 
+// The decoder keeps its magnitudes in the float block that later holds the
+// plane's dequantised samples (converted in place), so the words may alias
+// floats.
+using MagnitudeWord = uint32_t __attribute__((may_alias));
+
 struct Band {
   int x0 = 0, y0 = 0, width = 0, height = 0;
   Orientation orientation = Orientation::LL;
@@ -46,9 +51,13 @@ struct Band {
   int parent = -1; // index of the same orientation one level coarser, or -1
   bool active = false;  // some coefficient is significant
   uint32_t allBits = 0; // encoder: OR of all magnitudes
-  ZeroedArray<uint32_t> magnitude;  // width x height
+  // The magnitudes, rows `magnitudeStride` apart: the encoder's own array
+  // (`magnitudeStore`), or the decoder's place in its channel's plane.
+  MagnitudeWord* magnitude = nullptr;
+  size_t magnitudeStride = 0;
+  ZeroedArray<uint32_t> magnitudeStore;
   ZeroedArray<uint8_t> flags;       // (width + 2) x (height + 2), zero border
-  ZeroedArray<uint8_t> lowestPlane; // decoder: bit plane reached per coefficient
+  ZeroedArray<uint8_t> lowestPlane; // decoder: bit plane reached, laid out as the flags
   // Segments: kStripeHeight rows x kSegmentWidth columns. A segment is busy
   // once one of its coefficients is significant or has a significant
   // neighbour; until then a single symbol per bit plane covers all of it.
@@ -57,6 +66,7 @@ struct Band {
   ZeroedArray<uint32_t> segmentBits;  // encoder: OR of the segment's magnitudes
 
   int FlagStride() const { return width + 2; }
+  size_t MagnitudeIndex(int x, int y) const { return static_cast<size_t>(y) * magnitudeStride + static_cast<size_t>(x); }
   size_t FlagIndex(int x, int y) const {
     return static_cast<size_t>(y + 1) * static_cast<size_t>(width + 2) + static_cast<size_t>(x + 1);
   }
@@ -79,6 +89,9 @@ struct Channel {
   size_t bytesUsed = 0;          // attributed to this plane so far
   std::vector<Band> bands;       // LL, then HL, LH, HH from coarse to fine
   ChannelModels models;
+  // Decoder: the plane (Mallat layout) whose words hold the bands'
+  // magnitudes while decoding and the dequantised samples after.
+  PlaneVector<float> coefficients;
 };
 
 enum class PassKind : uint8_t { Significance, Refinement, Cleanup, Single };
@@ -97,7 +110,8 @@ std::vector<Band> MakeBands(int width, int height, int levels);
 // gets only zero flags, which cost no memory until written.
 enum class BandUse { Decoding, Encoding, EncodingSilent };
 void AllocateBand(Band& band, BandUse use);
-// Allocates the coding state of every band (and the decoder's extra array).
+// Allocates the coding state of every band (the decoder's magnitudes in the
+// channel's plane).
 void AllocateBands(Channel& channel, bool decoding);
 // The fixed order of coding passes for a layer. In the resolution layer,
 // bit planes from `resolutionFloor` up are coded resolution by resolution;

@@ -57,6 +57,9 @@ inline ParentView ParentOf(const Channel& channel, const Band& band) {
   return view;
 }
 
+// The decoder's lowest bit plane of a coefficient sits beside its flags.
+inline size_t LowestIndex(const Band& band, const uint8_t* f) { return static_cast<size_t>(f - band.flags.data()); }
+
 // Marks the coefficient significant, tells its eight neighbours and the
 // segments they lie in.
 template <typename Io>
@@ -79,7 +82,7 @@ inline void BecomeSignificant(Band& band, int x, int y, size_t mi, uint8_t* f, i
     for (int c = c0; c <= c1; ++c) band.segmentBusy[static_cast<size_t>(s) * band.segmentColumns + c] = 1;
   if constexpr (Io::kDecoding) {
     band.magnitude[mi] = 1u << plane;
-    band.lowestPlane[mi] = static_cast<uint8_t>(plane);
+    band.lowestPlane[LowestIndex(band, f)] = static_cast<uint8_t>(plane);
   }
 }
 
@@ -96,10 +99,10 @@ inline int TrueSign(const uint8_t* f) {
 }
 
 template <typename Io>
-inline void SetRefinement(Band& band, size_t mi, int bit, int plane) {
+inline void SetRefinement(Band& band, size_t mi, const uint8_t* f, int bit, int plane) {
   if constexpr (Io::kDecoding) {
     band.magnitude[mi] |= static_cast<uint32_t>(bit) << plane;
-    band.lowestPlane[mi] = static_cast<uint8_t>(plane);
+    band.lowestPlane[LowestIndex(band, f)] = static_cast<uint8_t>(plane);
   }
 }
 
@@ -111,7 +114,7 @@ struct Cell {
 };
 
 inline Cell CellAt(Band& band, int x, int y) {
-  return {x, y, static_cast<size_t>(y) * band.width + x, &band.flags[band.FlagIndex(x, y)]};
+  return {x, y, band.MagnitudeIndex(x, y), &band.flags[band.FlagIndex(x, y)]};
 }
 
 // Codes whether a still insignificant coefficient becomes significant in
@@ -143,7 +146,7 @@ int CodeRun(Io& io, ChannelModels& m, Band& band, int x, int y0, int plane) {
   int first = kStripeHeight;
   if constexpr (!Io::kDecoding) {
     for (int k = 0; k < kStripeHeight; ++k)
-      if ((band.magnitude[static_cast<size_t>(y0 + k) * band.width + x] >> plane) & 1u) {
+      if ((band.magnitude[band.MagnitudeIndex(x, y0 + k)] >> plane) & 1u) {
         first = k;
         break;
       }
@@ -185,7 +188,7 @@ struct RefinementColumn {
       if (!(*c.f & kRefined)) ctx = (*c.f & kNeighbour) ? 1 : 0;
       const int bit = io.Bit(channel.models.refine[ctx], TrueBit<Io>(band, c.mi, plane));
       *c.f |= kRefined;
-      SetRefinement<Io>(band, c.mi, bit, plane);
+      SetRefinement<Io>(band, c.mi, c.f, bit, plane);
     }
   }
 };
@@ -233,7 +236,7 @@ struct SingleColumn {
           bit = io.Bit(channel.models.refine[(*c.f & kNeighbour) ? 1 : 0], TrueBit<Io>(band, c.mi, plane));
           *c.f |= kRefined;
         }
-        SetRefinement<Io>(band, c.mi, bit, plane);
+        SetRefinement<Io>(band, c.mi, c.f, bit, plane);
         continue;
       }
       const int n = (*c.f & kNeighbour) ? Neighbourhood(c.f, band.FlagStride()) : 0;

@@ -149,10 +149,9 @@ int TXjob::ReadImage(void* pixels, long rowBytes, TXprogress* progress) {
         return TX_OK;
       },
       [this, &stop](int i, const QuantiserSettings& settings, PlaneVector<float>& out) {
-        if (!decoder->ReconstructDequantised(static_cast<size_t>(i), DequantiseScales(settings),
-                                             kReconstructionOffset, out, &stop, threads))
+        if (!decoder->TakeDequantised(static_cast<size_t>(i), DequantiseScales(settings), kReconstructionOffset, out,
+                                      &stop, threads))
           return TX_ERR_ABORTED;
-        decoder->ReleasePlane(static_cast<size_t>(i));
         return TX_OK;
       }};
   const int written = CoefficientsToPixels(takeFinalPlane, header, pixels, rowBytes, &stop, threads);

@@ -333,7 +333,8 @@ TEST(EmbeddedCoder, ReconstructInsideNextByteShowsSteadyProgress) {
 }
 
 // Dequantising while reconstructing gives the floats of the two-step path,
-// also for prefixes that leave coefficients half refined.
+// also for prefixes that leave coefficients half refined, and so does the
+// in-place conversion of the final image.
 TEST(EmbeddedCoder, DequantisedReconstructionEqualsReconstructThenDequantise) {
   const std::vector<CoefficientPlane> planes = {WaveletLike(70, 45, 3, 21), WaveletLike(70, 45, 3, 22, 0.2)};
   QuantiserSettings settings;
@@ -355,6 +356,13 @@ TEST(EmbeddedCoder, DequantisedReconstructionEqualsReconstructThenDequantise) {
         ASSERT_TRUE(decoder.ReconstructDequantised(c, DequantiseScales(settings), kReconstructionOffset, fused));
         EXPECT_TRUE(std::equal(expected.begin(), expected.end(), fused.begin(), fused.end()))
             << "layer " << static_cast<int>(layer) << " limit " << limit << " plane " << c;
+        // The final image converts the decoder's own storage in place and
+        // hands it over; the plane is then released and gives zeros.
+        PlaneVector<float> taken;
+        ASSERT_TRUE(decoder.TakeDequantised(c, DequantiseScales(settings), kReconstructionOffset, taken));
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), taken.begin(), taken.end()));
+        ASSERT_TRUE(decoder.TakeDequantised(c, DequantiseScales(settings), kReconstructionOffset, taken));
+        EXPECT_EQ(std::count(taken.begin(), taken.end(), 0.0f), static_cast<long>(expected.size()));
       }
     }
   }
@@ -490,6 +498,25 @@ TEST(EmbeddedCoder, BadArgumentsAreRefused) {
   PlaneDecoder decoder({negative}, CodingLayer::Standard);
   VectorSource source(out, SIZE_MAX);
   EXPECT_EQ(decoder.Run(source, nullptr), TX_ERR_ARGUMENT);
+}
+
+// Plane blocks large enough to be mapped come from fresh pages: they read as
+// zero even where a block just freed held other values, which the decoder's
+// lazily zeroed magnitudes rely on. They are aligned for huge pages.
+TEST(PlaneStorage, LargeBlocksStartZeroAndAligned) {
+  const size_t count = size_t{3} << 20;  // 12 MiB of floats
+  ASSERT_TRUE(LargeBlockAllocator<float>::ComesZeroed(count));
+  for (int round = 0; round < 2; ++round) {
+    PlaneVector<float> plane;
+    AllocateZeroed(plane, count);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(plane.data()) % (size_t{2} << 20), 0u);
+    EXPECT_EQ(std::count(plane.begin(), plane.end(), 0.0f), static_cast<long>(count));
+    std::fill(plane.begin(), plane.end(), 1.5f);
+  }
+  PlaneVector<int32_t> small;
+  small.assign(1000, 7);
+  AllocateZeroed(small, 1000);
+  EXPECT_EQ(std::count(small.begin(), small.end(), 0), 1000);
 }
 
 }  // namespace
