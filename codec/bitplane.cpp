@@ -109,14 +109,21 @@ void LoadChannel(int width, int height, int levels, Channel& channel, SampleOf&&
     band.allBits = bandBits;
     channelBits |= bandBits;
     if (bandBits == 0) continue;
+    // Plain pointers: stores through them cannot alias the band's fields.
+    uint32_t* magnitudes = band.magnitudeStore.data();
+    uint32_t* segmentBits = band.segmentBits.data();
+    uint8_t* flags = band.flags.data();
     for (int y = 0; y < band.height; ++y) {
       const size_t row = static_cast<size_t>(band.y0 + y) * width + band.x0;
+      uint32_t* magnitudeRow = magnitudes + static_cast<size_t>(y) * band.width;
+      uint32_t* segmentRow = segmentBits + static_cast<size_t>(y / kStripeHeight) * band.segmentColumns;
+      uint8_t* flagRow = flags + band.FlagIndex(0, y);
       for (int x = 0; x < band.width; ++x) {
         const int32_t value = sampleOf(b, row + x);
         const uint32_t mag = Magnitude(value);
-        band.magnitude[band.MagnitudeIndex(x, y)] = mag;
-        band.segmentBits[static_cast<size_t>(y / kStripeHeight) * band.segmentColumns + x / kSegmentWidth] |= mag;
-        if (value < 0) band.flags[band.FlagIndex(x, y)] = kNegative;
+        magnitudeRow[x] = mag;
+        segmentRow[x / kSegmentWidth] |= mag;
+        if (value < 0) flagRow[x] = kNegative;
       }
     }
   }

@@ -78,8 +78,10 @@ int EncodeFloatPath(const void* pixels, const PixelFormat& format, StreamHeader&
                     const std::function<bool(double)>& progress, int threads) {
   const Wavelet wavelet = static_cast<Wavelet>(h.transformWavelet);
   FloatPlaneFeed feed(h, sink);
+  // One block serves every plane in turn: the coder has taken the previous
+  // one, and memory already mapped costs no page clearing.
+  Plane<float> plane;
   for (int i = 0; i < h.planes; ++i) {
-    Plane<float> plane;
     PixelsToPlane(pixels, format, i, plane, threads);
     ForwardTransform(ViewOf(plane), h.levels, wavelet, threads);
     if (progress && !progress(double(i + 1) / h.planes)) return TX_ERR_ABORTED;
