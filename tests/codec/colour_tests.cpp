@@ -17,7 +17,7 @@ struct GreyCase {
   int expected;
 };
 
-TEST(ColourConversion, EightBitGreyRoundsTiesToEvenAndClamps) {
+TEST(ColourConversion, EightBitRoundsTiesToEvenAndClamps) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const float inf = std::numeric_limits<float>::infinity();
   const GreyCase cases[] = {
@@ -34,6 +34,18 @@ TEST(ColourConversion, EightBitGreyRoundsTiesToEvenAndClamps) {
   std::vector<uint8_t> pixels(count, 77);
   PlanesToPixels(planes, format, pixels.data());
   for (int i = 0; i < count; ++i) EXPECT_EQ(pixels[i], cases[i].expected) << "sample " << cases[i].plane;
+
+  // Colour with zero colour difference gives the same values in all three
+  // channels, both in the chunks of several pixels and at the row's end.
+  const int width = 2 * count;
+  std::vector<Plane<float>> colour(3);
+  for (Plane<float>& plane : colour) plane.Resize(width, 1);
+  for (int i = 0; i < width; ++i) colour[0].data[i] = cases[i % count].plane;
+  ASSERT_TRUE(FormatForColorType(TXcolorRGB24, width, 1, width * 3, format));
+  std::vector<uint8_t> rgb(static_cast<size_t>(width) * 3, 77);
+  PlanesToPixels(colour, format, rgb.data());
+  for (int i = 0; i < width * 3; ++i)
+    EXPECT_EQ(rgb[i], cases[(i / 3) % count].expected) << "pixel " << i / 3 << " channel " << i % 3;
 }
 
 // Colour round trip through both directions keeps 8-bit pixels within one
