@@ -478,7 +478,7 @@ namespace {
 // outside it.
 template <typename Sample, typename ToSample>
 bool ReconstructBands(const Channel& channel, int width, Sample* out, StopCheck* stop, int threads, int coarserFrom,
-                      ToSample&& toSample) {
+                      ToSample&& toSample, bool zerosInPlace = false) {
   constexpr int kRowsPerBlock = 32;
   for (size_t b = 0; b < channel.bands.size(); ++b) {
     const Band& band = channel.bands[b];
@@ -489,13 +489,13 @@ bool ReconstructBands(const Channel& channel, int width, Sample* out, StopCheck*
         Sample* row = out + static_cast<size_t>(band.y0 + y) * width + band.x0;
         // A band nothing has reached yet is zero.
         if (!band.active) {
-          std::fill_n(row, band.width, Sample{});
+          if (!zerosInPlace) std::fill_n(row, band.width, Sample{});
           continue;
         }
         for (int x = 0; x < band.width; ++x) {
           const uint8_t f = band.flags[band.FlagIndex(x, y)];
           if (!(f & kSignificant)) {
-            row[x] = Sample{};
+            if (!zerosInPlace) row[x] = Sample{};
             continue;
           }
           const int low = band.lowestPlane[band.FlagIndex(x, y)];
@@ -548,13 +548,18 @@ std::vector<double> BandScales(const Channel& channel, const BandScale& scale) {
   return bandScale;
 }
 
+// In place (`out` is the decoder's own block), the words of coefficients
+// never found significant are zero already, as are the floats they stand for.
 bool WriteDequantised(const Channel& channel, const BandScale& scale, double offset, int width, float* out,
-                      StopCheck* stop, int threads, int coarserFrom) {
+                      StopCheck* stop, int threads, int coarserFrom, bool inPlace = false) {
   const std::vector<double> bandScale = BandScales(channel, scale);
-  return ReconstructBands(channel, width, out, stop, threads, coarserFrom, [&bandScale, offset](size_t b, int32_t q) {
-    const double v = q > 0 ? (q + offset) * bandScale[b] : (q - offset) * bandScale[b];
-    return static_cast<float>(v);
-  });
+  return ReconstructBands(
+      channel, width, out, stop, threads, coarserFrom,
+      [&bandScale, offset](size_t b, int32_t q) {
+        const double v = q > 0 ? (q + offset) * bandScale[b] : (q - offset) * bandScale[b];
+        return static_cast<float>(v);
+      },
+      inPlace);
 }
 
 }  // namespace
@@ -587,7 +592,7 @@ bool PlaneDecoder::TakeDequantised(size_t c, const BandScale& scale, double offs
   // Each word is read before the same word is written, so the plane can be
   // converted where it lies.
   const bool complete =
-      WriteDequantised(channel, scale, offset, channel.width, channel.coefficients.data(), stop, threads, 0);
+      WriteDequantised(channel, scale, offset, channel.width, channel.coefficients.data(), stop, threads, 0, true);
   out = std::move(channel.coefficients);
   ReleasePlane(c);
   return complete;
