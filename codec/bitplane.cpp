@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <new>
 
 #include "codec/TavixLib.h"
@@ -91,8 +92,10 @@ int PlanesFor(uint32_t allBits) { return std::bit_width(allBits); }
 // that are all zero (the dropped finest colour detail, silent regions) get
 // no magnitudes and flags that stay unmapped zero pages: the coder never
 // scans a band that does not become active.
-template <typename SampleOf>
-void LoadChannel(int width, int height, int levels, Channel& channel, SampleOf&& sampleOf) {
+// `silent(b)` says whether every integer of band b is 0, more cheaply than
+// making them.
+template <typename Silent, typename SampleOf>
+void LoadChannel(int width, int height, int levels, Channel& channel, Silent&& silent, SampleOf&& sampleOf) {
   channel.width = width;
   channel.height = height;
   channel.levels = levels;
@@ -100,15 +103,11 @@ void LoadChannel(int width, int height, int levels, Channel& channel, SampleOf&&
   uint32_t channelBits = 0;
   for (size_t b = 0; b < channel.bands.size(); ++b) {
     Band& band = channel.bands[b];
+    const bool quiet = band.width == 0 || band.height == 0 || silent(b);
+    AllocateBand(band, quiet ? BandUse::EncodingSilent : BandUse::Encoding);
+    band.allBits = 0;
+    if (quiet) continue;
     uint32_t bandBits = 0;
-    for (int y = 0; y < band.height; ++y) {
-      const size_t row = static_cast<size_t>(band.y0 + y) * width + band.x0;
-      for (int x = 0; x < band.width; ++x) bandBits |= Magnitude(sampleOf(b, row + x));
-    }
-    AllocateBand(band, bandBits != 0 ? BandUse::Encoding : BandUse::EncodingSilent);
-    band.allBits = bandBits;
-    channelBits |= bandBits;
-    if (bandBits == 0) continue;
     // Plain pointers: stores through them cannot alias the band's fields.
     uint32_t* magnitudes = band.magnitudeStore.data();
     uint32_t* segmentBits = band.segmentBits.data();
@@ -123,9 +122,12 @@ void LoadChannel(int width, int height, int levels, Channel& channel, SampleOf&&
         const uint32_t mag = Magnitude(value);
         magnitudeRow[x] = mag;
         segmentRow[x / kSegmentWidth] |= mag;
+        bandBits |= mag;
         if (value < 0) flagRow[x] = kNegative;
       }
     }
+    band.allBits = bandBits;
+    channelBits |= bandBits;
   }
   channel.topPlanes = PlanesFor(channelBits);
 }
@@ -194,7 +196,18 @@ int PlaneEncoder::Add(const CoefficientPlane& plane) {
   try {
     Channel& channel = m_loaded->channels.emplace_back();
     const int32_t* samples = plane.data.data();
-    LoadChannel(plane.width, plane.height, plane.levels, channel, [samples](size_t, size_t i) { return samples[i]; });
+    const std::vector<Band> bands = MakeBands(plane.width, plane.height, plane.levels);
+    const auto silent = [&](size_t b) {
+      const Band& band = bands[b];
+      int32_t any = 0;
+      for (int y = 0; y < band.height; ++y) {
+        const int32_t* row = samples + static_cast<size_t>(band.y0 + y) * plane.width + band.x0;
+        for (int x = 0; x < band.width; ++x) any |= row[x];
+      }
+      return any == 0;
+    };
+    LoadChannel(plane.width, plane.height, plane.levels, channel, silent,
+                [samples](size_t, size_t i) { return samples[i]; });
   } catch (const std::bad_alloc&) {
     m_loaded->channels.clear();
     return TX_ERR_MEMORY;
@@ -220,11 +233,24 @@ int PlaneEncoder::Add(const QuantisingPlane& plane) {
     }
     const double limit = plane.limit;
     const float* samples = plane.samples;
-    LoadChannel(plane.width, plane.height, plane.levels, channel, [&](size_t b, size_t i) {
-      if (scale[b] == 0.0) return int32_t{0};
+    const auto quantise = [&](size_t b, float sample) {
       // Truncation toward zero: the quantiser's dead zone.
-      return static_cast<int32_t>(std::clamp(samples[i] * scale[b], -limit, limit));
-    });
+      return static_cast<int32_t>(std::clamp(sample * scale[b], -limit, limit));
+    };
+    // Rounding is monotonic, so the band's largest magnitude quantises to 0
+    // exactly when all of its samples do.
+    const auto silent = [&](size_t b) {
+      if (scale[b] == 0.0) return true;
+      const Band& band = bands[b];
+      float largest = 0.0f;
+      for (int y = 0; y < band.height; ++y) {
+        const float* row = samples + static_cast<size_t>(band.y0 + y) * plane.width + band.x0;
+        for (int x = 0; x < band.width; ++x) largest = std::max(largest, std::fabs(row[x]));
+      }
+      return quantise(b, largest) == 0;
+    };
+    LoadChannel(plane.width, plane.height, plane.levels, channel, silent,
+                [&](size_t b, size_t i) { return quantise(b, samples[i]); });
   } catch (const std::bad_alloc&) {
     m_loaded->channels.clear();
     return TX_ERR_MEMORY;

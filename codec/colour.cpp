@@ -87,7 +87,13 @@ bool FormatForColorType(int colorType, int width, int height, long rowBytes, Pix
   return true;
 }
 
-void PixelsToPlane(const void* pixels, const PixelFormat& f, int index, Plane<float>& plane, int threads) {
+namespace {
+
+// Plane `index` from the pixels; `channel(p, k)` reads channel k of the
+// pixel at p as a float.
+template <typename Channel>
+void ConvertToPlane(const void* pixels, const PixelFormat& f, int index, Plane<float>& plane, int threads,
+                    Channel channel) {
   plane.ResizeForOverwrite(f.width, f.height);
   const int stride = f.planes * f.bytesPerSample;
   const float shift = static_cast<float>(f.LevelShift());
@@ -101,9 +107,9 @@ void PixelsToPlane(const void* pixels, const PixelFormat& f, int index, Plane<fl
       }
     });
   };
-  const auto red = [&f](const uint8_t* p) { return static_cast<float>(ReadSample(p, f)); };
-  const auto green = [&f](const uint8_t* p) { return static_cast<float>(ReadSample(p + f.bytesPerSample, f)); };
-  const auto blue = [&f](const uint8_t* p) { return static_cast<float>(ReadSample(p + 2 * f.bytesPerSample, f)); };
+  const auto red = [&](const uint8_t* p) { return channel(p, 0); };
+  const auto green = [&](const uint8_t* p) { return channel(p, 1); };
+  const auto blue = [&](const uint8_t* p) { return channel(p, 2); };
   if (f.planes == 1) {
     convertRows([&](const uint8_t* p) { return red(p) - shift; });
   } else if (index == 0) {
@@ -113,6 +119,21 @@ void PixelsToPlane(const void* pixels, const PixelFormat& f, int index, Plane<fl
   } else {
     convertRows([&](const uint8_t* p) { return 0.5f * red(p) - 0.418688f * green(p) - 0.081312f * blue(p); });
   }
+}
+
+}  // namespace
+
+void PixelsToPlane(const void* pixels, const PixelFormat& f, int index, Plane<float>& plane, int threads) {
+  // 8-bit samples, the common case, are read without the general reader's
+  // tests per sample.
+  if (f.bytesPerSample == 1) {
+    ConvertToPlane(pixels, f, index, plane, threads,
+                   [](const uint8_t* p, int k) { return static_cast<float>(p[k]); });
+    return;
+  }
+  ConvertToPlane(pixels, f, index, plane, threads, [&f](const uint8_t* p, int k) {
+    return static_cast<float>(ReadSample(p + k * f.bytesPerSample, f));
+  });
 }
 
 void PixelsToPlanes(const void* pixels, const PixelFormat& f, std::vector<Plane<float>>& planes, int threads) {
