@@ -76,10 +76,19 @@ inline void BecomeSignificant(Band& band, int x, int y, size_t mi, uint8_t* f, i
   below[-1] |= kNeighbour;
   below[0] |= kNeighbour;
   below[1] |= kNeighbour;
-  const int s0 = std::max(y - 1, 0) / kStripeHeight, s1 = std::min(y + 1, band.height - 1) / kStripeHeight;
-  const int c0 = std::max(x - 1, 0) / kSegmentWidth, c1 = std::min(x + 1, band.width - 1) / kSegmentWidth;
-  for (int s = s0; s <= s1; ++s)
-    for (int c = c0; c <= c1; ++c) band.segmentBusy[static_cast<size_t>(s) * band.segmentColumns + c] = 1;
+  // The neighbourhood spans at most two stripes and two segment columns:
+  // marking the four corners (some of them the same) covers it.
+  static_assert(kStripeHeight == 4 && kSegmentWidth == 16);
+  const unsigned s0 = static_cast<unsigned>(y > 0 ? y - 1 : 0) >> 2;
+  const unsigned s1 = static_cast<unsigned>(y + 1 < band.height ? y + 1 : y) >> 2;
+  const unsigned c0 = static_cast<unsigned>(x > 0 ? x - 1 : 0) >> 4;
+  const unsigned c1 = static_cast<unsigned>(x + 1 < band.width ? x + 1 : x) >> 4;
+  const size_t columns = static_cast<size_t>(band.segmentColumns);
+  uint8_t* busy = band.segmentBusy.data();
+  busy[s0 * columns + c0] = 1;
+  busy[s0 * columns + c1] = 1;
+  busy[s1 * columns + c0] = 1;
+  busy[s1 * columns + c1] = 1;
   if constexpr (Io::kDecoding) {
     band.magnitude[mi] = 1u << plane;
     band.lowestPlane[LowestIndex(band, f)] = static_cast<uint8_t>(plane);
