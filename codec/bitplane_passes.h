@@ -176,11 +176,13 @@ struct SignificanceColumn {
   static constexpr bool kCodesQuietSegments = false;
   const ParentView parent;
   void operator()(Io& io, Channel& channel, Band& band, int x, int y0, int y1, int plane) const {
-    for (int y = y0; y < y1; ++y) {
-      const Cell c = CellAt(band, x, y);
-      if ((*c.f & (kSignificant | kNeighbour)) != kNeighbour) continue;
-      CodeSignificance(io, channel.models, band, parent, c, Neighbourhood(c.f, band.FlagStride()), plane);
-      *c.f |= kVisited;
+    const int stride = band.FlagStride();
+    uint8_t* f = &band.flags[band.FlagIndex(x, y0)];
+    for (int y = y0; y < y1; ++y, f += stride) {
+      if ((*f & (kSignificant | kNeighbour)) != kNeighbour) continue;
+      CodeSignificance(io, channel.models, band, parent, Cell{x, y, band.MagnitudeIndex(x, y), f},
+                       Neighbourhood(f, stride), plane);
+      *f |= kVisited;
     }
   }
 };
@@ -190,14 +192,16 @@ template <typename Io>
 struct RefinementColumn {
   static constexpr bool kCodesQuietSegments = false;
   void operator()(Io& io, Channel& channel, Band& band, int x, int y0, int y1, int plane) const {
-    for (int y = y0; y < y1; ++y) {
-      const Cell c = CellAt(band, x, y);
-      if ((*c.f & (kSignificant | kVisited)) != kSignificant) continue;
+    const int stride = band.FlagStride();
+    uint8_t* f = &band.flags[band.FlagIndex(x, y0)];
+    for (int y = y0; y < y1; ++y, f += stride) {
+      if ((*f & (kSignificant | kVisited)) != kSignificant) continue;
       int ctx = 2;
-      if (!(*c.f & kRefined)) ctx = (*c.f & kNeighbour) ? 1 : 0;
-      const int bit = io.Bit(channel.models.refine[ctx], TrueBit<Io>(band, c.mi, plane));
-      *c.f |= kRefined;
-      SetRefinement<Io>(band, c.mi, c.f, bit, plane);
+      if (!(*f & kRefined)) ctx = (*f & kNeighbour) ? 1 : 0;
+      const size_t mi = band.MagnitudeIndex(x, y);
+      const int bit = io.Bit(channel.models.refine[ctx], TrueBit<Io>(band, mi, plane));
+      *f |= kRefined;
+      SetRefinement<Io>(band, mi, f, bit, plane);
     }
   }
 };
@@ -210,15 +214,16 @@ struct CleanupColumn {
   void operator()(Io& io, Channel& channel, Band& band, int x, int y0, int y1, int plane) const {
     int y = y0;
     if (y1 - y0 == kStripeHeight && RunPossible(band, x, y0)) y = CodeRun<Io>(io, channel.models, band, x, y0, plane);
-    for (; y < y1; ++y) {
-      const Cell c = CellAt(band, x, y);
-      if (*c.f & kVisited) {
-        *c.f &= static_cast<uint8_t>(~kVisited);
+    const int stride = band.FlagStride();
+    uint8_t* f = &band.flags[band.FlagIndex(x, y)];
+    for (; y < y1; ++y, f += stride) {
+      if (*f & kVisited) {
+        *f &= static_cast<uint8_t>(~kVisited);
         continue;
       }
-      if (*c.f & kSignificant) continue;
-      const int n = (*c.f & kNeighbour) ? Neighbourhood(c.f, band.FlagStride()) : 0;
-      CodeSignificance(io, channel.models, band, parent, c, n, plane);
+      if (*f & kSignificant) continue;
+      const int n = (*f & kNeighbour) ? Neighbourhood(f, stride) : 0;
+      CodeSignificance(io, channel.models, band, parent, Cell{x, y, band.MagnitudeIndex(x, y), f}, n, plane);
     }
   }
 };
@@ -233,25 +238,29 @@ struct SingleColumn {
     BitModel* sigModels = channel.models.significance[static_cast<int>(band.orientation)];
     int y = y0;
     if (y1 - y0 == kStripeHeight && RunPossible(band, x, y0)) y = CodeRun<Io>(io, channel.models, band, x, y0, plane);
-    for (; y < y1; ++y) {
-      const Cell c = CellAt(band, x, y);
-      if (*c.f & kSignificant) {
+    // The flag cell walks down the column; the magnitude's index is only
+    // worked out where a magnitude is read or written.
+    const int stride = band.FlagStride();
+    uint8_t* f = &band.flags[band.FlagIndex(x, y)];
+    for (; y < y1; ++y, f += stride) {
+      if (*f & kSignificant) {
         // The first refinement bit is skewed enough to model; later ones
         // are close to even and go raw.
+        const size_t mi = band.MagnitudeIndex(x, y);
         int bit;
-        if (*c.f & kRefined) {
-          bit = io.Raw(TrueBit<Io>(band, c.mi, plane));
+        if (*f & kRefined) {
+          bit = io.Raw(TrueBit<Io>(band, mi, plane));
         } else {
-          bit = io.Bit(channel.models.refine[(*c.f & kNeighbour) ? 1 : 0], TrueBit<Io>(band, c.mi, plane));
-          *c.f |= kRefined;
+          bit = io.Bit(channel.models.refine[(*f & kNeighbour) ? 1 : 0], TrueBit<Io>(band, mi, plane));
+          *f |= kRefined;
         }
-        SetRefinement<Io>(band, c.mi, c.f, bit, plane);
+        SetRefinement<Io>(band, mi, f, bit, plane);
         continue;
       }
-      const int n = (*c.f & kNeighbour) ? Neighbourhood(c.f, band.FlagStride()) : 0;
-      if (!io.Bit(sigModels[n], TrueBit<Io>(band, c.mi, plane))) continue;
-      const int negative = io.Bit(channel.models.sign[SignContext(c.f, band.FlagStride())], TrueSign<Io>(c.f));
-      BecomeSignificant<Io>(band, c.x, c.y, c.mi, c.f, plane, negative);
+      const int n = (*f & kNeighbour) ? Neighbourhood(f, stride) : 0;
+      if (!io.Bit(sigModels[n], TrueBit<Io>(band, band.MagnitudeIndex(x, y), plane))) continue;
+      const int negative = io.Bit(channel.models.sign[SignContext(f, stride)], TrueSign<Io>(f));
+      BecomeSignificant<Io>(band, x, y, band.MagnitudeIndex(x, y), f, plane, negative);
     }
   }
 };
