@@ -624,11 +624,6 @@ bool PlaneDecoder::TakeDequantised(size_t c, const BandScale& scale, double offs
   return complete;
 }
 
-void PlaneDecoder::PopulateStorage() const {
-  for (const Channel& channel : m_state->channels)
-    PopulatePages(const_cast<float*>(channel.coefficients.data()), channel.coefficients.size() * sizeof(float));
-}
-
 void PlaneDecoder::ReleasePlane(size_t c) {
   State& s = *m_state;
   if (c >= s.channels.size()) return;

@@ -145,11 +145,6 @@ public:
   // after Run.
   bool TakeDequantised(size_t index, const BandScale& scale, double offset, PlaneVector<float>& out,
                        StopCheck* stop = nullptr, int threads = 1);
-  // Maps the pages of the planes the final image will be written to, so
-  // that the kernel clears them now. Meant for another thread while Run
-  // runs; not together with TakeDequantised or ReleasePlane, which free
-  // them.
-  void PopulateStorage() const;
   // Frees the decoding state of plane `index` once its final coefficients
   // have been taken: it then reconstructs as zeros. Only after Run.
   void ReleasePlane(size_t index);

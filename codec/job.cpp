@@ -4,16 +4,12 @@
 #include <cstring>
 #include <new>
 
-#include "codec/parallel.h"
 #include "codec/pipeline.h"
 #include "codec/progress.h"
 
 using namespace tavix;
 
 namespace {
-
-// Images smaller than this decode too quickly for a helper thread to pay.
-constexpr size_t kPopulateAtBytes = size_t{8} << 20;
 
 // Minimum row length of a pixel buffer for a header's image.
 long MinimumRowBytes(const StreamHeader& h) {
@@ -139,16 +135,7 @@ int TXjob::ReadImage(void* pixels, long rowBytes, TXprogress* progress) {
   JobByteSource source(*this, reporter);
   StopCheck stop([&reporter] { return reporter.StillWanted(); });
   RenderStopScope stopScope(*this, stop);
-  // While this thread decodes the stream, another has the kernel clear the
-  // memory the final image is written to, which would otherwise follow the
-  // decoding; the pixels are unchanged by that.
-  const size_t pixelBytes = static_cast<size_t>(rowBytes) * header.image.height;
-  BackgroundTask populate(threads > 1 && pixelBytes >= kPopulateAtBytes, [this, pixels, pixelBytes] {
-    decoder->PopulateStorage();
-    PopulatePages(pixels, pixelBytes);
-  });
   const int r = decoder->Run(source, [&](size_t) { return OfferPreview() ? PassAction::Continue : PassAction::Stop; });
-  populate.Wait();
   if (r < 0) return r;
   if (stopRequested || stop.Stopped()) return TX_ERR_ABORTED;
   // The final image takes each plane's coefficients and frees that plane's

@@ -82,22 +82,6 @@ private:
 template <typename T>
 using PlaneVector = std::vector<T, LargeBlockAllocator<T>>;
 
-// Has the kernel map the whole pages inside [begin, begin + bytes) now, as
-// a write would, without changing what they hold; a hint only (ignored
-// where the kernel cannot). Lets another thread take the faults of memory
-// that is about to be written.
-inline void PopulatePages(void* begin, size_t bytes) {
-#if defined(MADV_POPULATE_WRITE)
-  constexpr uintptr_t kPage = 4096;
-  const uintptr_t start = (reinterpret_cast<uintptr_t>(begin) + kPage - 1) & ~(kPage - 1);
-  const uintptr_t end = (reinterpret_cast<uintptr_t>(begin) + bytes) & ~(kPage - 1);
-  if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_WRITE);
-#else
-  (void)begin;
-  (void)bytes;
-#endif
-}
-
 // Gives `plane` `count` zero samples in a new block, writing them only when
 // the block does not come from fresh pages.
 template <typename T>

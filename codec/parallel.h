@@ -8,9 +8,7 @@
 #include <atomic>
 #include <exception>
 #include <mutex>
-#include <system_error>
 #include <thread>
-#include <utility>
 #include <vector>
 
 namespace tavix {
@@ -51,30 +49,5 @@ void ParallelFor(int count, int threads, const Body& body) {
   for (std::thread& helper : helpers) helper.join();
   if (failure) std::rethrow_exception(failure);
 }
-
-// Runs `task` on a thread of its own from construction until Wait() or
-// destruction, when `enabled` and a thread can be had; otherwise not at
-// all. For work that only speeds up what follows (it must not be needed
-// for correct results, nor throw).
-class BackgroundTask {
-public:
-  template <typename Task>
-  BackgroundTask(bool enabled, Task&& task) {
-    if (!enabled) return;
-    try {
-      m_thread = std::thread(std::forward<Task>(task));
-    } catch (const std::system_error&) {
-    }
-  }
-  ~BackgroundTask() { Wait(); }
-  BackgroundTask(const BackgroundTask&) = delete;
-  BackgroundTask& operator=(const BackgroundTask&) = delete;
-  void Wait() {
-    if (m_thread.joinable()) m_thread.join();
-  }
-
-private:
-  std::thread m_thread;
-};
 
 }  // namespace tavix
