@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cmath>
 #include <new>
 
 #include "codec/TavixLib.h"
@@ -197,14 +196,16 @@ int PlaneEncoder::Add(const CoefficientPlane& plane) {
     Channel& channel = m_loaded->channels.emplace_back();
     const int32_t* samples = plane.data.data();
     const std::vector<Band> bands = MakeBands(plane.width, plane.height, plane.levels);
+    // Stops at the first non-zero integer, which a band that is not silent
+    // has near its start.
     const auto silent = [&](size_t b) {
       const Band& band = bands[b];
-      int32_t any = 0;
       for (int y = 0; y < band.height; ++y) {
         const int32_t* row = samples + static_cast<size_t>(band.y0 + y) * plane.width + band.x0;
-        for (int x = 0; x < band.width; ++x) any |= row[x];
+        for (int x = 0; x < band.width; ++x)
+          if (row[x] != 0) return false;
       }
-      return any == 0;
+      return true;
     };
     LoadChannel(plane.width, plane.height, plane.levels, channel, silent,
                 [samples](size_t, size_t i) { return samples[i]; });
@@ -237,17 +238,17 @@ int PlaneEncoder::Add(const QuantisingPlane& plane) {
       // Truncation toward zero: the quantiser's dead zone.
       return static_cast<int32_t>(std::clamp(sample * scale[b], -limit, limit));
     };
-    // Rounding is monotonic, so the band's largest magnitude quantises to 0
-    // exactly when all of its samples do.
+    // Stops at the first sample that quantises to non-zero, which a band
+    // that is not silent has near its start.
     const auto silent = [&](size_t b) {
       if (scale[b] == 0.0) return true;
       const Band& band = bands[b];
-      float largest = 0.0f;
       for (int y = 0; y < band.height; ++y) {
         const float* row = samples + static_cast<size_t>(band.y0 + y) * plane.width + band.x0;
-        for (int x = 0; x < band.width; ++x) largest = std::max(largest, std::fabs(row[x]));
+        for (int x = 0; x < band.width; ++x)
+          if (quantise(b, row[x]) != 0) return false;
       }
-      return quantise(b, largest) == 0;
+      return true;
     };
     LoadChannel(plane.width, plane.height, plane.levels, channel, silent,
                 [&](size_t b, size_t i) { return quantise(b, samples[i]); });

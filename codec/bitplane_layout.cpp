@@ -73,11 +73,12 @@ void AllocateBand(Band& band, BandUse use) {
       band.segmentBusy.Reset(segments);
       break;
     case BandUse::Encoding:
-      // Filled at once, from planes just freed.
-      band.magnitudeStore.Reset(count, ZeroedSource::Heap);
+      // Filled at once, in fresh pages (large arrays: huge pages, so few
+      // faults).
+      band.magnitudeStore.Reset(count);
       band.magnitude = band.magnitudeStore.data();
       band.magnitudeStride = static_cast<size_t>(band.width);
-      band.flags.Reset(flagCount, ZeroedSource::Heap);
+      band.flags.Reset(flagCount);
       band.segmentBusy.Reset(segments);
       band.segmentBits.Reset(segments);
       break;
