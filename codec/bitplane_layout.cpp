@@ -73,9 +73,10 @@ void AllocateBand(Band& band, BandUse use) {
       band.segmentBusy.Reset(segments);
       break;
     case BandUse::Encoding:
-      // Filled at once, in fresh pages (large arrays: huge pages, so few
-      // faults).
-      band.magnitudeStore.Reset(count);
+      // Filled at once. The flags take fresh pages (large arrays: huge
+      // pages, so few faults); the magnitudes, four times their size, the
+      // heap, whose exact size keeps the peak lower.
+      band.magnitudeStore.Reset(count, ZeroedSource::Heap);
       band.magnitude = band.magnitudeStore.data();
       band.magnitudeStride = static_cast<size_t>(band.width);
       band.flags.Reset(flagCount);
